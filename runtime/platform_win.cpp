@@ -1,0 +1,95 @@
+// Windows side of the platform services.
+#include <windows.h>
+
+#include "runtime/platform.h"
+
+namespace {
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+HANDLE H(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+uint64_t U64(FILETIME t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+uint32_t Open(const char16_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags, FileHandle* file) {
+  HANDLE h = CreateFileW(W(path), access, share, nullptr, disposition, flags, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  *file = reinterpret_cast<FileHandle>(h);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+uint64_t PlatformNowFileTime() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return U64(now);
+}
+
+uint32_t PlatformLastError() { return GetLastError(); }
+void PlatformSetLastError(uint32_t error) { SetLastError(error); }
+
+uint32_t FileOpenRead(const char16_t* path, uint32_t flags, FileHandle* file) {
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL | ((flags & kFileSequential) ? FILE_FLAG_SEQUENTIAL_SCAN : 0);
+  return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, attributes, file);
+}
+
+uint32_t FileCreateWrite(const char16_t* path, uint32_t flags, FileHandle* file) {
+  DWORD share = (flags & kFileShareRead) ? FILE_SHARE_READ : 0;
+  return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, file);
+}
+
+uint32_t FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
+  DWORD n = 0;
+  *got = 0;
+  if (!ReadFile(H(file), buffer, count, &n, nullptr)) return GetLastError();
+  *got = n;
+  return ERROR_SUCCESS;
+}
+
+uint32_t FileWrite(FileHandle file, const void* buffer, uint32_t count) {
+  DWORD n = 0;
+  if (!WriteFile(H(file), buffer, count, &n, nullptr)) return GetLastError();
+  return n == count ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+uint32_t FileSeek(FileHandle file, uint64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = LONGLONG(position);
+  return SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN) ? ERROR_SUCCESS : GetLastError();
+}
+
+uint32_t FileSize(FileHandle file, uint64_t* size) {
+  LARGE_INTEGER n;
+  if (!GetFileSizeEx(H(file), &n)) return GetLastError();
+  *size = uint64_t(n.QuadPart);
+  return ERROR_SUCCESS;
+}
+
+uint32_t FileSetLastWriteTime(FileHandle file, uint64_t filetime) {
+  FILETIME t{DWORD(filetime), DWORD(filetime >> 32)};
+  return SetFileTime(H(file), nullptr, nullptr, &t) ? ERROR_SUCCESS : GetLastError();
+}
+
+uint32_t FileClose(FileHandle file) { return CloseHandle(H(file)) ? ERROR_SUCCESS : GetLastError(); }
+
+uint32_t FileGetAttributes(const char16_t* path, uint32_t* attributes) {
+  DWORD a = GetFileAttributesW(W(path));
+  if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  *attributes = a;
+  return ERROR_SUCCESS;
+}
+
+uint32_t FileSetAttributes(const char16_t* path, uint32_t attributes) {
+  return SetFileAttributesW(W(path), attributes) ? ERROR_SUCCESS : GetLastError();
+}
+
+uint32_t FileGetFacts(const char16_t* path, FileFacts* facts) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) return GetLastError();
+  facts->attributes = data.dwFileAttributes;
+  facts->creation_time = U64(data.ftCreationTime);
+  facts->last_write_time = U64(data.ftLastWriteTime);
+  facts->size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return ERROR_SUCCESS;
+}
+
+uint32_t FileDelete(const char16_t* path) { return DeleteFileW(W(path)) ? ERROR_SUCCESS : GetLastError(); }
