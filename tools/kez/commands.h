@@ -1,0 +1,9 @@
+// The subcommands of the host tool kez. Each lives in a file of its own and has one row in the
+// command table of main.cpp.
+#pragma once
+
+struct KezCommand {
+  const char* name;
+  const char* usage;                 // the arguments, for the usage text
+  int (*run)(int argc, char** argv);  // argv[0] is the subcommand; returns the process exit code
+};
