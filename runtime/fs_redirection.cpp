@@ -25,6 +25,8 @@ const Functions& Resolve() {
   return functions;
 }
 
+// Thread-local access may go through TlsGetValue, which clears the last-error value: the callers'
+// value is saved before any of them is touched.
 thread_local int t_depth;
 thread_local PVOID t_saved;
 thread_local bool t_switched;
@@ -32,17 +34,19 @@ thread_local bool t_switched;
 }  // namespace
 
 void FsRedirectionOff() {
-  if (t_depth++ > 0) return;
   DWORD lastError = GetLastError();
-  const Functions& f = Resolve();
-  t_switched = f.disable && f.revert && f.disable(&t_saved);
+  if (t_depth++ == 0) {
+    const Functions& f = Resolve();
+    t_switched = f.disable && f.revert && f.disable(&t_saved);
+  }
   SetLastError(lastError);
 }
 
 void FsRedirectionRestore() {
-  if (t_depth == 0 || --t_depth > 0) return;
   DWORD lastError = GetLastError();
-  if (t_switched) Resolve().revert(t_saved);
-  t_switched = false;
+  if (t_depth > 0 && --t_depth == 0) {
+    if (t_switched) Resolve().revert(t_saved);
+    t_switched = false;
+  }
   SetLastError(lastError);
 }
