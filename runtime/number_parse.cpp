@@ -88,3 +88,16 @@ size_t HexBytesParse(const char16_t* text, uint8_t* bytes, size_t capacity) {
   }
   return count;
 }
+
+int64_t NumberParseDecimal(const char16_t* text) {
+  const char16_t* p = text ? text : u"";
+  while (IsBlank(*p)) ++p;
+  bool negative = *p == u'-';
+  if (*p == u'+' || *p == u'-') ++p;
+  uint64_t value = 0;
+  for (; *p >= u'0' && *p <= u'9'; ++p) {
+    value = value * 10 + uint64_t(*p - u'0');
+    if (value > uint64_t(INT64_MAX)) return negative ? INT64_MIN : INT64_MAX;
+  }
+  return negative ? -int64_t(value) : int64_t(value);
+}

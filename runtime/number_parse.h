@@ -24,3 +24,6 @@ inline int HexDigitValue(char16_t c) {
   if (c >= u'A' && c <= u'F') return c - u'A' + 10;
   return -1;
 }
+
+// A decimal number (blanks, optional sign, digits) without base detection, saturated to 64 bits.
+int64_t NumberParseDecimal(const char16_t* text);
