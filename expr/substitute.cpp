@@ -35,11 +35,25 @@ struct Output {
   }
 };
 
+// A level of the scan. Without `resolve` references are parsed (quotes and nested references
+// consumed) but nothing is looked up or called: the parts of a discarded alternative.
 struct Level {
   const ExprResolver& resolver;
   int depth;
   bool* stop;
+  bool resolve;
 };
+
+char16_t* Scan(const Level& at, const char16_t* source, char16_t* start, char16_t* end, const char16_t* terminators,
+               const char16_t** stopped_at, char16_t** trimmed_end);
+
+// A nested scan one level deeper.
+const char16_t* Nested(const Level& at, const char16_t* source, char16_t* start, char16_t* end,
+                       const char16_t* terminators, char16_t** trimmed_end, bool resolve) {
+  const char16_t* stopped;
+  Scan(Level{at.resolver, at.depth + 1, at.stop, resolve}, source, start, end, terminators, &stopped, trimmed_end);
+  return stopped;
+}
 
 char16_t* Terminated(char16_t* start, char16_t* end) {
   if (start <= end) *start = 0;
@@ -51,9 +65,7 @@ void ExpandVariable(const Level& at, const char16_t* name, Output& o) {
   if (!*name || !at.resolver.variable_raw) return;
   const char16_t* raw = at.resolver.variable_raw(at.resolver.context, name);
   if (!raw) return;
-  const char16_t* stopped;
-  char16_t* trimmed;
-  o.Took(SubstituteLevel(at.resolver, raw, o.p, o.end, nullptr, &stopped, &trimmed, at.depth + 1, at.stop));
+  o.Took(SubstituteLevel(at.resolver, raw, o.p, o.end, nullptr, nullptr, nullptr, at.depth + 1, at.stop));
 }
 
 void CopyText(const char16_t* text, Output& o) {
@@ -118,11 +130,9 @@ const char16_t* ParseArguments(const Level& at, const char16_t* p, char16_t* blo
     bool kept = block && i < kFunctionArguments;
     char16_t* start = kept ? block + i * kArgumentCapacity : discard;
     char16_t* end = kept ? start + kArgumentCapacity - 1 : discard + kReferenceScratch - 1;
-    const char16_t* stopped;
     char16_t* trimmed;
-    SubstituteLevel(at.resolver, p, start, end, u",)", &stopped, &trimmed, at.depth + 1, at.stop);
+    p = Nested(at, p, start, end, u",)", &trimmed, kept);
     *trimmed = 0;
-    p = stopped;
     if (*at.stop) return p;
     if (*p == u',') {
       ++p;
@@ -154,11 +164,8 @@ const char16_t* FunctionPart(const Level& at, const char16_t* p, const char16_t*
   MemFree(block);
   if (*at.stop || !*p || *p == u'=' || *p == u'>') return p;
   char16_t discard[kReferenceScratch];
-  const char16_t* stopped;
   char16_t* trimmed;
-  SubstituteLevel(at.resolver, p, discard, discard + kReferenceScratch - 1, u"=>", &stopped, &trimmed, at.depth + 1,
-                  at.stop);
-  return stopped;
+  return Nested(at, p, discard, discard + kReferenceScratch - 1, u"=>", &trimmed, false);
 }
 
 // One part of a reference: expands its text, then resolves it by its first character (as written)
@@ -166,11 +173,8 @@ const char16_t* FunctionPart(const Level& at, const char16_t* p, const char16_t*
 const char16_t* ReferencePart(const Level& at, const char16_t* p, bool resolve, Output& o) {
   char16_t kind = *p;
   char16_t scratch[kReferenceScratch];
-  const char16_t* stopped;
   char16_t* trimmed;
-  SubstituteLevel(at.resolver, p, scratch, scratch + kReferenceScratch - 1, kind == u'$' ? u"(=>" : u"=>", &stopped,
-                  &trimmed, at.depth + 1, at.stop);
-  p = stopped;
+  p = Nested(at, p, scratch, scratch + kReferenceScratch - 1, kind == u'$' ? u"(=>" : u"=>", &trimmed, resolve);
   if (*at.stop) return p;
   char16_t* rest = scratch[0] ? scratch + 1 : scratch;
   if (kind == u'$') {
@@ -200,7 +204,7 @@ const char16_t* Reference(const Level& at, const char16_t* p, Output& o) {
   bool produced = false;
   for (;;) {
     char16_t* before = o.p;
-    p = ReferencePart(at, p, !produced, o);
+    p = ReferencePart(at, p, at.resolve && !produced, o);
     if (*at.stop) return p;
     produced = produced || o.p != before;
     if (*p == u'=') {
@@ -224,18 +228,15 @@ const char16_t* Quoted(const char16_t* p, Output& o) {
   return p;
 }
 
-}  // namespace
-
-char16_t* SubstituteLevel(const ExprResolver& resolver, const char16_t* source, char16_t* start, char16_t* end,
-                          const char16_t* terminators, const char16_t** stopped_at, char16_t** trimmed_end, int depth,
-                          bool* stop) {
+char16_t* Scan(const Level& at, const char16_t* source, char16_t* start, char16_t* end, const char16_t* terminators,
+               const char16_t** stopped_at, char16_t** trimmed_end) {
   const char16_t* p = source ? source : u"";
   Output o{start, end, start};
-  if (depth >= kSubstituteMaxDepth && !*stop) {
+  bool* stop = at.stop;
+  if (at.depth >= kSubstituteMaxDepth && !*stop) {
     *stop = true;
-    Trace(TR("W1503"), u"%d|%.64s", depth, p);
+    Trace(TR("W1503"), u"%d|%.64s", at.depth, p);
   }
-  Level at{resolver, depth, stop};
   while (*p && !*stop) {
     if (IsOneOf(*p, terminators)) break;
     if (*p == u'`') {
@@ -253,11 +254,19 @@ char16_t* SubstituteLevel(const ExprResolver& resolver, const char16_t* source, 
       o.Put(*p++, false);
     }
   }
-  if (depth >= kSubstituteMaxDepth)
+  if (at.depth >= kSubstituteMaxDepth)
     while (*p) ++p;
   if (stopped_at) *stopped_at = p;
   if (trimmed_end) *trimmed_end = o.trimmed;
   return Terminated(o.p, end);
+}
+
+}  // namespace
+
+char16_t* SubstituteLevel(const ExprResolver& resolver, const char16_t* source, char16_t* start, char16_t* end,
+                          const char16_t* terminators, const char16_t** stopped_at, char16_t** trimmed_end, int depth,
+                          bool* stop) {
+  return Scan(Level{resolver, depth, stop, true}, source, start, end, terminators, stopped_at, trimmed_end);
 }
 
 char16_t* Substitute(const ExprResolver& resolver, const char16_t* source, char16_t* start, char16_t* end) {
