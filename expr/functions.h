@@ -3,6 +3,8 @@
 // empty (or "0"/"-1" where stated). Numbers are read with base detection unless stated; dates are
 // eight-digit texts "%04u%02u%02u"; path arguments lose one pair of surrounding double quotes.
 #pragma once
+#include <cstddef>
+
 #include "expr/resolver.h"
 
 #define EXPR_FUNCTION(name) char16_t* ExprFn_##name(const ExprCall& call, char16_t* start, char16_t* end)
@@ -70,5 +72,8 @@ void ReadDateArgument(const char16_t* text, int* year, int* month, int* day);
 // day offset the day is kept as it is (31 January + 1 month is 31 February).
 char16_t* DateShifted(char16_t* start, char16_t* end, int year, int month, int day, const char16_t* days,
                       const char16_t* months, const char16_t* years);
+// Length of a path's root: 3 for "C:\", 2 for "C:", "\\server\share" up to the share's end, 1 for
+// a leading backslash, 0 for a relative path.
+size_t PathRootLength(const char16_t* path);
 // "-1", "0" or "1".
 char16_t* SignText(char16_t* start, char16_t* end, int order);

@@ -9,8 +9,9 @@ namespace {
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// Length of the root: "C:\" or "C:", "\\server\share", "\"; 0 for a relative path.
-size_t RootLength(const char16_t* path) {
+}  // namespace
+
+size_t PathRootLength(const char16_t* path) {
   if (IsSeparator(path[0]) && IsSeparator(path[1])) {
     size_t i = 2;
     for (int part = 0; part < 2; ++part) {
@@ -23,9 +24,11 @@ size_t RootLength(const char16_t* path) {
   return IsSeparator(path[0]) ? 1 : 0;
 }
 
+namespace {
+
 // Start of the last component.
 const char16_t* NameStart(const char16_t* path) {
-  const char16_t* name = path + RootLength(path);
+  const char16_t* name = path + PathRootLength(path);
   for (const char16_t* p = name; *p; ++p)
     if (IsSeparator(*p)) name = p + 1;
   return name;
@@ -74,14 +77,14 @@ EXPR_FUNCTION(fdir) {
   PathArgument path(call.args[0]);
   const char16_t* name = NameStart(path.text);
   const char16_t* cut = name;
-  const char16_t* root = path.text + RootLength(path.text);
+  const char16_t* root = path.text + PathRootLength(path.text);
   if (cut > root && IsSeparator(cut[-1])) --cut;  // the separator before the name, unless it is the root's
   return TextCopyN(start, end, path.text, size_t(cut - path.text));
 }
 
 EXPR_FUNCTION(froot) {
   PathArgument path(call.args[0]);
-  return TextCopyN(start, end, path.text, RootLength(path.text));
+  return TextCopyN(start, end, path.text, PathRootLength(path.text));
 }
 
 EXPR_FUNCTION(srcpath) {
