@@ -35,7 +35,7 @@ char16_t* DateShifted(char16_t* start, char16_t* end, int year, int month, int d
   int64_t total = int64_t(year) * 12 + (month - 1) + int64_t(NumberParse32(months)) + int64_t(NumberParse32(years)) * 12;
   int64_t newYear = total >= 0 ? total / 12 : -((-total + 11) / 12);
   int newMonth = int(total - newYear * 12) + 1;
-  int64_t dayOffset = NumberParseDecimal(days);
+  int64_t dayOffset = NumberParseDecimal64(days);
   if (dayOffset == 0) return DateText(start, end, newYear, newMonth, day);
   dayOffset = Clamp(dayOffset, -3650000, 3650000);
   // The offset goes through the file-time scale; a day beyond the month's end counts on into the
@@ -75,7 +75,7 @@ EXPR_FUNCTION(datelocal) {
 }
 
 EXPR_FUNCTION(systime) {
-  int64_t seconds = NumberParseDecimal(call.args[0]);
+  int64_t seconds = NumberParseDecimal64(call.args[0]);
   if (seconds > INT32_MAX) seconds = INT32_MAX;
   if (seconds < INT32_MIN) seconds = INT32_MIN;
   uint64_t now = PlatformNowFileTime() / kFileTimePerSecond;

@@ -89,7 +89,7 @@ size_t HexBytesParse(const char16_t* text, uint8_t* bytes, size_t capacity) {
   return count;
 }
 
-int64_t NumberParseDecimal(const char16_t* text) {
+int64_t NumberParseDecimal64(const char16_t* text) {
   const char16_t* p = text ? text : u"";
   while (IsBlank(*p)) ++p;
   bool negative = *p == u'-';

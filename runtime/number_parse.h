@@ -26,4 +26,4 @@ inline int HexDigitValue(char16_t c) {
 }
 
 // A decimal number (blanks, optional sign, digits) without base detection, saturated to 64 bits.
-int64_t NumberParseDecimal(const char16_t* text);
+int64_t NumberParseDecimal64(const char16_t* text);
