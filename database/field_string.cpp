@@ -70,6 +70,10 @@ void Emit(Decoder* d, char16_t unit) {
 void DecodeBytes(Decoder* d, const uint8_t* bytes, uint32_t count) {
   for (uint32_t i = 0; i < count && !d->ended; ++i) {
     uint8_t b = bytes[i];
+    if (d->held == 0 && b > 0 && b < 0x80) {  // the common case: plain ASCII
+      d->text[d->length++] = b;
+      continue;
+    }
     if (d->held == 0) {
       if (b < 0x80) {
         Emit(d, b);
@@ -94,7 +98,6 @@ uint32_t StringRead(BufferedFile* stream, char16_t** text) {
   uint32_t err = StreamReadU32(stream, &total);
   if (err) return err;
   Decoder d{};
-  Reserve(&d, 0, total);
   for (uint32_t left = total; left;) {
     uint8_t* bytes;
     uint32_t available;
@@ -111,6 +114,7 @@ uint32_t StringRead(BufferedFile* stream, char16_t** text) {
     MemFree(d.text);
     return err;
   }
+  if (!d.text) Reserve(&d, 0, total);
   d.text[d.length] = 0;
   *text = d.text;
   return ERROR_SUCCESS;

@@ -49,11 +49,14 @@ uint32_t ReadItems(BufferedFile* stream, uint32_t count, uint32_t size, void** i
   return ERROR_SUCCESS;
 }
 
-// Grows an array of pointer-sized entries that is being filled one by one.
+// Grows an array that is being filled item by item towards a stored count: exactly that count when
+// it is small, otherwise doubling from 64 items, so an absurd count never allocates ahead of the
+// items that really arrive.
 template <typename T>
-T* GrowFor(T* items, uint32_t filled, uint32_t* capacity) {
+T* GrowFor(T* items, uint32_t filled, uint32_t count, uint32_t* capacity) {
   if (filled < *capacity) return items;
-  *capacity = *capacity ? *capacity * 2 : 16;
+  uint32_t grown = *capacity ? *capacity * 2 : 64;
+  *capacity = grown < count ? grown : count;
   return static_cast<T*>(MemReallocFlags(items, size_t(*capacity) * sizeof(T), kMemKeep | kMemMustSucceed));
 }
 
@@ -82,7 +85,7 @@ uint32_t ReadTextList(BufferedFile* stream, SetupObject* object, unsigned slot) 
   TextList list{};
   uint32_t capacity = 0;
   while (!err && list.count < count) {
-    list.items = GrowFor(list.items, list.count, &capacity);
+    list.items = GrowFor(list.items, list.count, count, &capacity);
     err = StringRead(stream, &list.items[list.count]);
     if (!err) ++list.count;
   }
@@ -102,7 +105,7 @@ uint32_t ReadLocalized(BufferedFile* stream, SetupObject* object, unsigned slot)
   if (!err) err = StreamReadU32(stream, &count);
   uint32_t capacity = 0;
   while (!err && text.count < count) {
-    text.pairs = GrowFor(text.pairs, text.count, &capacity);
+    text.pairs = GrowFor(text.pairs, text.count, count, &capacity);
     LocalizedPair* pair = &text.pairs[text.count];
     err = StreamReadU32(stream, &pair->key);
     if (!err) err = StringRead(stream, &pair->text);

@@ -176,17 +176,23 @@ SetupObject* ObjectTableFirstOf(ObjectTable* table, uint32_t tag) {
 
 SetupObject** ObjectTableSortedById(ObjectTable* table) {
   if (!table->object_count) return nullptr;
-  SetupObject** items = MemNew<SetupObject*>(table->object_count);
+  // Sorting the keys beside the pointers keeps the comparisons in one array.
+  struct Key {
+    uint64_t id;
+    uint32_t sequence;
+    SetupObject* object;
+  };
+  Key* keys = MemNew<Key>(table->object_count);
   uint32_t count = 0;
   for (uint32_t b = 0; b < table->bucket_count; ++b)
-    for (SetupObject* o = table->buckets[b]; o && count < table->object_count; o = NextInBucket(o)) items[count++] = o;
-  HeapSort(items, count, [](const SetupObject* a, const SetupObject* b) {
-    uint64_t ia = ObjectId(a);
-    uint64_t ib = ObjectId(b);
-    if (ia != ib) return ia < ib ? -1 : 1;
-    uint32_t sa = SlotU32(a, kSlotSequence);
-    uint32_t sb = SlotU32(b, kSlotSequence);
-    return sa < sb ? -1 : sa > sb ? 1 : 0;
+    for (SetupObject* o = table->buckets[b]; o && count < table->object_count; o = NextInBucket(o))
+      keys[count++] = Key{ObjectId(o), SlotU32(o, kSlotSequence), o};
+  HeapSort(keys, count, [](const Key& a, const Key& b) {
+    if (a.id != b.id) return a.id < b.id ? -1 : 1;
+    return a.sequence < b.sequence ? -1 : a.sequence > b.sequence ? 1 : 0;
   });
+  SetupObject** items = MemNew<SetupObject*>(table->object_count);
+  for (uint32_t i = 0; i < count; ++i) items[i] = keys[i].object;
+  MemFree(keys);
   return items;
 }
