@@ -5,6 +5,7 @@
 #include "database/stream_values.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
+#include "runtime/text.h"
 
 uint32_t StringEncodedSize(const char16_t* text) {
   uint32_t size = 0;
@@ -127,9 +128,4 @@ char16_t* TextDuplicateN(const char16_t* text, size_t length) {
   return copy;
 }
 
-char16_t* TextDuplicate(const char16_t* text) {
-  if (!text) return nullptr;
-  size_t length = 0;
-  while (text[length]) ++length;
-  return TextDuplicateN(text, length);
-}
+char16_t* TextDuplicate(const char16_t* text) { return text ? TextDuplicateN(text, TextLength(text)) : nullptr; }

@@ -19,6 +19,16 @@ inline uint32_t Tag(const char* name) {
 
 using Bytes = std::vector<uint8_t>;
 
+// The bytes written to a memory stream, which is closed.
+inline Bytes WrittenBytes(BufferedFile* out) {
+  size_t size = 0;
+  uint8_t* data = BufferedTakeMemory(out, &size);
+  BufferedClose(out);
+  Bytes bytes(data, data + size);
+  MemFree(data);
+  return bytes;
+}
+
 inline Bytes SaveBytes(ObjectTable* table, uint64_t save_time = 0x01D0000000000000ull) {
   uint8_t* data = nullptr;
   size_t size = 0;

@@ -16,12 +16,7 @@ Bytes Encode(const char16_t* text) {
   BufferedFile out{};
   BufferedCreateMemory(&out);
   EXPECT_EQ(StringWrite(&out, text), 0u);
-  size_t size;
-  uint8_t* data = BufferedTakeMemory(&out, &size);
-  BufferedClose(&out);
-  Bytes bytes(data, data + size);
-  MemFree(data);
-  return bytes;
+  return WrittenBytes(&out);
 }
 
 // Reads a stored text from bytes; *left gets the unread byte count.
@@ -132,12 +127,7 @@ class FieldTypes : public DatabaseTest {
     BufferedFile out{};
     BufferedCreateMemory(&out);
     EXPECT_EQ(FieldWrite(&out, object_, kSlot, type), 0u);
-    size_t size;
-    uint8_t* data = BufferedTakeMemory(&out, &size);
-    BufferedClose(&out);
-    Bytes bytes(data, data + size);
-    MemFree(data);
-    return bytes;
+    return WrittenBytes(&out);
   }
   static constexpr unsigned kSlot = 40;
   ObjectTable* table_ = nullptr;

@@ -170,6 +170,17 @@ void AddField(unsigned slot, uint8_t type, void* context) {
   (*f->fields)[std::to_string(slot)] = {{"type", kTypeNames[type]}, {"value", FieldJson(f->object, slot, type)}};
 }
 
+// The header blocks that are carried from load to save, shown as hex texts.
+struct ReservedBlock {
+  const char* name;
+  uint32_t offset;
+  uint32_t size;
+};
+const ReservedBlock kReservedBlocks[] = {{"reserved_32", kHeaderReserved32, 8},
+                                         {"reserved_56", kHeaderReserved56, 8},
+                                         {"reserved_68", kHeaderReserved68, 128},
+                                         {"reserved_200", kHeaderReserved200, 56}};
+
 std::string TagText(uint32_t tag) { return std::string(reinterpret_cast<const char*>(&tag), 4); }
 
 ordered_json HeaderJson(ObjectTable* table) {
@@ -186,13 +197,7 @@ ordered_json HeaderJson(ObjectTable* table) {
       {"object_count", DatabaseHeaderU32(table, kHeaderObjectCount)},
       {"support_files", DatabaseHeaderU32(table, kHeaderSupportFiles)},
   };
-  struct Block {
-    const char* name;
-    uint32_t offset;
-    uint32_t size;
-  } blocks[] = {{"reserved_32", kHeaderReserved32, 8}, {"reserved_56", kHeaderReserved56, 8},
-                {"reserved_68", kHeaderReserved68, 128}, {"reserved_200", kHeaderReserved200, 56}};
-  for (const Block& b : blocks) {
+  for (const ReservedBlock& b : kReservedBlocks) {
     bool zero = true;
     for (uint32_t i = 0; i < b.size; ++i) zero = zero && h[b.offset + i] == 0;
     if (!zero) header[b.name] = HexBytes(h + b.offset, b.size);
@@ -229,14 +234,8 @@ void HeaderFromJson(ObjectTable* table, const json& header, uint64_t* save_time)
     } else if (key == "version" || key == "object_count") {
       // written by every save
     } else {
-      struct Block {
-        const char* name;
-        uint32_t offset;
-        uint32_t size;
-      } blocks[] = {{"reserved_32", kHeaderReserved32, 8}, {"reserved_56", kHeaderReserved56, 8},
-                    {"reserved_68", kHeaderReserved68, 128}, {"reserved_200", kHeaderReserved200, 56}};
-      const Block* block = nullptr;
-      for (const Block& b : blocks)
+      const ReservedBlock* block = nullptr;
+      for (const ReservedBlock& b : kReservedBlocks)
         if (key == b.name) block = &b;
       if (!block) throw JsonError("unknown header field \"" + key + "\"");
       std::vector<uint8_t> bytes = BytesFromHex(value.is_string() ? value.get<std::string>() : "?");
