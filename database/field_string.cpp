@@ -56,7 +56,7 @@ struct Decoder {
 void Reserve(Decoder* d, size_t units, uint32_t total) {
   if (d->length + units + 1 <= d->capacity) return;
   size_t capacity = d->capacity * 2 > d->length + units + 1 ? d->capacity * 2 : d->length + units + 1;
-  if (capacity > size_t(total) + 1) capacity = size_t(total) + 1;
+  if (capacity > uint64_t(total) + 1) capacity = size_t(uint64_t(total) + 1);  // no wrap on 32-bit builds
   d->text = static_cast<char16_t*>(MemReallocFlags(d->text, capacity * sizeof(char16_t), kMemKeep | kMemMustSucceed));
   d->capacity = capacity;
 }

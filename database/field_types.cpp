@@ -24,18 +24,24 @@ namespace {
 
 constexpr uint32_t kFirstChunk = 65536;
 
-// Reads `count` items of `size` bytes into a new block that grows as the bytes arrive.
+// Reads `count` items of `size` bytes into a new block that grows as the bytes arrive, so a count
+// that the stream cannot hold fails at the stream's end. Only a stream that really holds more than
+// half the address space fails with 8 instead.
 uint32_t ReadItems(BufferedFile* stream, uint32_t count, uint32_t size, void** items) {
   *items = nullptr;
   uint64_t total = uint64_t(count) * size;
-  if (total > SIZE_MAX / 2) return ERROR_NOT_ENOUGH_MEMORY;
   size_t capacity = total < kFirstChunk ? size_t(total) : kFirstChunk;
   auto* block = static_cast<uint8_t*>(MemAllocFlags(capacity, kMemMustSucceed));
   size_t got = 0;
   uint32_t err = ERROR_SUCCESS;
   while (!err && got < total) {
     if (got == capacity) {
-      capacity = capacity * 2 < total ? capacity * 2 : size_t(total);
+      uint64_t grown = uint64_t(capacity) * 2 < total ? uint64_t(capacity) * 2 : total;
+      if (grown > SIZE_MAX / 2) {
+        err = ERROR_NOT_ENOUGH_MEMORY;
+        break;
+      }
+      capacity = size_t(grown);
       block = static_cast<uint8_t*>(MemReallocFlags(block, capacity, kMemKeep | kMemMustSucceed));
     }
     err = BufferedReadExact(stream, block + got, uint32_t(capacity - got));
