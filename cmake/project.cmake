@@ -17,7 +17,8 @@ if(WIN32)
 endif()
 
 if(SETUP_FUZZ)
-  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  # Libraries get the fuzzer's coverage instrumentation too, so that fuzzers see the code they test.
+  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

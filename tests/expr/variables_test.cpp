@@ -245,7 +245,7 @@ TEST_F(VariableStore, DatabaseReferences) {
   EXPECT_EQ(EvaluateCondition(db_, u"!Docs = 3 AND $Docs = -1", u"test"), 1);
   EXPECT_EQ(EvaluateCondition(db_, u"Folder >< \"App\"", u"test"), 1);
   EXPECT_EQ(EvaluateCondition(db_, u"", u"test"), -1);
-  EXPECT_EQ(CountLines(u"QEL:I1501|test|Folder >< \"App\"|1"), 1u);
+  EXPECT_EQ(CountLines(u"|test|Folder >< \"App\"|1\n"), 1u);
   ExprSetOptionActionState([](ObjectTable*, SetupObject*) { return 2; });
   EXPECT_EQ(EvaluateCondition(db_, u"$Docs = 2", u"test"), 1);
   ExprSetOptionActionState(nullptr);

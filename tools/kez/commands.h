@@ -7,3 +7,7 @@ struct KezCommand {
   const char* usage;                 // the arguments, for the usage text
   int (*run)(int argc, char** argv);  // argv[0] is the subcommand; returns the process exit code
 };
+
+// Setup databases as JSON (dump_command.cpp, undump_command.cpp).
+int KezDump(int argc, char** argv);
+int KezUndump(int argc, char** argv);

@@ -7,6 +7,8 @@
 namespace {
 
 const KezCommand kCommands[] = {
+    {"dump", "FILE", KezDump},
+    {"undump", "JSON OUT", KezUndump},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,17 @@
+# kez undump, then dump and undump again: the two database files must be identical.
+#   cmake -DKEZ=... -DJSON=... -DWORK=... -P kez_round_trip.cmake
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status ERROR_VARIABLE errors)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed (${status}): ${errors}")
+  endif()
+endfunction()
+file(MAKE_DIRECTORY ${WORK})
+run(${KEZ} undump ${JSON} ${WORK}/first.dat)
+execute_process(COMMAND ${KEZ} dump ${WORK}/first.dat OUTPUT_FILE ${WORK}/first.json RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "kez dump failed (${status})")
+endif()
+run(${KEZ} undump ${WORK}/first.json ${WORK}/second.dat)
+run(${CMAKE_COMMAND} -E compare_files ${WORK}/first.dat ${WORK}/second.dat)
+message(STATUS "1 passed, 0 failed")
