@@ -4,6 +4,10 @@
 
 #ifdef _WIN32
 #include <winerror.h>
+// Not in every version of the system header.
+#ifndef ERROR_UNSUPPORTED_COMPRESSION
+#define ERROR_UNSUPPORTED_COMPRESSION 618L
+#endif
 #else
 #define ERROR_SUCCESS 0L
 #define ERROR_INVALID_FUNCTION 1L
