@@ -7,3 +7,7 @@ struct KezCommand {
   const char* usage;                 // the arguments, for the usage text
   int (*run)(int argc, char** argv);  // argv[0] is the subcommand; returns the process exit code
 };
+
+// Package commands (package_commands.cpp).
+int KezList(int argc, char** argv);
+int KezExtract(int argc, char** argv);

@@ -7,6 +7,8 @@
 namespace {
 
 const KezCommand kCommands[] = {
+    {"list", "FILE [--password P]", KezList},
+    {"extract", "FILE DIR [--password P]", KezExtract},
     {nullptr, nullptr, nullptr},
 };
 
