@@ -32,16 +32,16 @@ TEST(PeVersion, FilesWithoutOne) {
 
   Bytes image = FakeExecutable(false, &kVersion, 0x1000);
   Bytes bad_signature = image;
-  bad_signature[0x400 + 0x58 + 40] ^= 1;
+  bad_signature[kFakeVersionBlockOffset + 40] ^= 1;
   EXPECT_EQ(PeReadMemoryVersion(bad_signature.data(), bad_signature.size(), &product, &file),
             uint32_t(ERROR_RESOURCE_DATA_NOT_FOUND));
   // Cut anywhere, the image gives an error and never reads outside its bytes.
-  for (size_t size = 0; size < 0x458 + 92; size += 4) {
+  for (size_t size = 0; size < kFakeVersionBlockOffset + kFakeVersionBlockSize; size += 4) {
     uint32_t err = PeReadMemoryVersion(image.data(), size, &product, &file);
     EXPECT_NE(err, 0u) << size;
   }
   // Every directory word pointing elsewhere: still only errors or a result.
-  for (size_t at = 0x400; at < 0x458; ++at) {
+  for (size_t at = 0x400; at < kFakeVersionBlockOffset; ++at) {
     Bytes changed = image;
     changed[at] ^= 0x80;
     PeReadMemoryVersion(changed.data(), changed.size(), &product, &file);

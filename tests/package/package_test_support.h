@@ -8,8 +8,7 @@
 
 #include "package/package_format.h"
 #include "package/package_writer.h"
-
-using Bytes = std::vector<uint8_t>;
+#include "tests/package/fake_executable.h"
 
 class TempFolder {
  public:
@@ -37,18 +36,6 @@ void DamageByte(const std::u16string& path, uint64_t offset, uint8_t mask);
 void RewriteDigest(const std::u16string& path, uint64_t volume_offset);
 // Writes a header field of the volume at `volume_offset` and rewrites the digest.
 void PatchVolumeU32(const std::u16string& path, uint64_t volume_offset, uint32_t field_offset, uint32_t value);
-
-struct FakeVersion {
-  uint64_t product;  // most significant 32 bits first
-  uint64_t file;
-};
-// A minimal PE image (32-bit or 64-bit optional header) with one resource section holding a
-// version resource when `version` is given, a checksum and a security-directory entry, padded
-// to `size` bytes.
-Bytes FakeExecutable(bool pe64, const FakeVersion* version, size_t size);
-constexpr uint32_t kFakeChecksum = 0x0001E2F1;
-constexpr uint32_t kFakeSecurityOffset = 0x3000;
-constexpr uint32_t kFakeSecuritySize = 0x200;
 
 struct TestEntry {
   PackageEntryHeader header;
