@@ -176,3 +176,32 @@ INSTANTIATE_TEST_SUITE_P(Package, RoundTrip,
                          LayoutName);
 
 }  // namespace
+
+namespace {
+
+TEST(PackageNames, VolumesAfterTheFirstAreNamedByIndexBesideThePrevious) {
+  struct Case {
+    const char16_t* previous;
+    uint32_t index;
+    const char16_t* expected;
+  };
+  const Case kCases[] = {
+      {u"C:\\Program Files\\Setup.exe", 1, u"C:\\Program Files\\Disk0002.kez"},
+      {u"D:\\set\\Disk0002.kez", 2, u"D:\\set\\Disk0003.kez"},
+      {u"/tmp/x/first.kez", 9998, u"/tmp/x/Disk9999.kez"},
+      {u"Setup.exe", 0, u"Disk0001.kez"},
+  };
+  for (const Case& c : kCases) {
+    char16_t path[kPackagePathCapacity];
+    PackageVolumePathBeside(c.previous, c.index, path, path + kPackagePathCapacity - 1);
+    EXPECT_EQ(std::u16string(path), std::u16string(c.expected));
+  }
+}
+
+TEST(PackageVerifyMode, FromTheVerificationOption) {
+  EXPECT_EQ(PackageVerifyModeFromOption(0), 0u);
+  EXPECT_EQ(PackageVerifyModeFromOption(2), uint32_t(kVerifyAlways));
+  for (int32_t option : {-1, 1, 3, 100}) EXPECT_EQ(PackageVerifyModeFromOption(option), uint32_t(kVerifyUnlessReadOnly));
+}
+
+}  // namespace
