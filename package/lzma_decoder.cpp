@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "package/codec_memory.h"
 #include "package/package_format.h"
 #include "package/stream_decoder.h"
 #include "runtime/errors.h"
@@ -17,18 +18,12 @@ constexpr uint32_t kInputBufferSize = 65536;
 struct LzmaDecoder {
   StreamDecoder base;
   lzma_stream stream;
-  lzma_allocator allocator;
   uint8_t* input;   // kInputBufferSize bytes
   bool starved;     // the last decoder call used up its input with output space left
   bool ended;       // the decoder met the stream's end marker
   uint32_t failure;
 };
 
-void* LzmaAlloc(void*, size_t count, size_t size) {
-  if (size && count > SIZE_MAX / size) return nullptr;
-  return MemAlloc(count * size);
-}
-void LzmaFree(void*, void* block) { MemFree(block); }
 
 // liblzma's results as Windows errors. liblzma names its results differently from the decoder
 // library whose codes the package format was first described with; each result takes the error
@@ -133,7 +128,7 @@ uint32_t StartDecoder(LzmaDecoder* d, uint32_t method, const uint8_t* properties
   lzma_filter filters[2] = {};
   filters[0].id = method == kPackageMethodLzma ? LZMA_FILTER_LZMA1 : LZMA_FILTER_LZMA2;
   filters[1].id = LZMA_VLI_UNKNOWN;
-  lzma_ret result = lzma_properties_decode(&filters[0], &d->allocator, properties, size);
+  lzma_ret result = lzma_properties_decode(&filters[0], &kCodecLzmaAllocator, properties, size);
   if (result != LZMA_OK) return WindowsErrorOf(result);
   auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
   uint32_t err = ERROR_CALL_NOT_IMPLEMENTED;
@@ -153,9 +148,8 @@ uint32_t LzmaDecoderCreate(uint32_t method, const DecoderInput* input, StreamDec
   auto* d = MemNew<LzmaDecoder>();
   d->base.methods = &kLzmaMethods;
   d->base.input = *input;
-  d->allocator = {LzmaAlloc, LzmaFree, nullptr};
   d->stream = LZMA_STREAM_INIT;
-  d->stream.allocator = &d->allocator;
+  d->stream.allocator = &kCodecLzmaAllocator;
   d->starved = true;
   err = StartDecoder(d, method, properties, size);
   if (err) {

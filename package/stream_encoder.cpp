@@ -3,6 +3,7 @@
 #include <lzma.h>
 #include <zlib.h>
 
+#include "package/codec_memory.h"
 #include "package/package_format.h"
 #include "package/stream_decoder.h"
 #include "runtime/errors.h"
@@ -21,20 +22,9 @@ struct ZlibEncoder {
 struct LzmaEncoder {
   StreamEncoder base;
   lzma_stream stream;
-  lzma_allocator allocator;
   uint8_t output[kOutputSize];
 };
 
-voidpf ZlibAlloc(voidpf, uInt items, uInt size) {
-  if (size && items > SIZE_MAX / size) return Z_NULL;
-  return MemAlloc(size_t(items) * size);
-}
-void ZlibFree(voidpf, voidpf block) { MemFree(block); }
-void* LzmaAlloc(void*, size_t count, size_t size) {
-  if (size && count > SIZE_MAX / size) return nullptr;
-  return MemAlloc(count * size);
-}
-void LzmaFree(void*, void* block) { MemFree(block); }
 
 uint32_t Emit(StreamEncoder* base, const uint8_t* bytes, uint32_t count) {
   return count ? base->output.emit(base->output.context, bytes, count) : ERROR_SUCCESS;
@@ -116,8 +106,8 @@ const StreamEncoderMethods kLzmaMethods = {
 uint32_t CreateZlib(const StreamEncoderSettings* settings, StreamEncoder** encoder) {
   auto* e = MemNew<ZlibEncoder>();
   e->base.methods = &kZlibMethods;
-  e->z.zalloc = ZlibAlloc;
-  e->z.zfree = ZlibFree;
+  e->z.zalloc = CodecZlibAlloc;
+  e->z.zfree = CodecZlibFree;
   if (deflateInit2(&e->z, int(settings->level), Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     MemFree(e);
     return ERROR_OUTOFMEMORY;
@@ -140,9 +130,8 @@ uint32_t CreateLzma(const StreamEncoderSettings* settings, StreamEncoder** encod
   auto* e = MemNew<LzmaEncoder>();
   e->base.methods = &kLzmaMethods;
   e->base.properties_size = settings->method == kPackageMethodLzma ? kLzmaPropertiesSize : kLzma2PropertiesSize;
-  e->allocator = {LzmaAlloc, LzmaFree, nullptr};
   e->stream = LZMA_STREAM_INIT;
-  e->stream.allocator = &e->allocator;
+  e->stream.allocator = &kCodecLzmaAllocator;
   lzma_ret ret = lzma_properties_encode(&filters[0], e->base.properties);
   if (ret == LZMA_OK) ret = lzma_raw_encoder(&e->stream, filters);
   if (ret != LZMA_OK) {

@@ -3,6 +3,7 @@
 // deflate blocks straight from the volume file's buffer.
 #include <zlib.h>
 
+#include "package/codec_memory.h"
 #include "package/stream_decoder.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
@@ -17,11 +18,6 @@ struct ZlibDecoder {
   uint32_t failure;   // the error that left the decoder unusable
 };
 
-voidpf ZlibAlloc(voidpf, uInt items, uInt size) {
-  if (size && items > SIZE_MAX / size) return Z_NULL;
-  return MemAlloc(size_t(items) * size);
-}
-void ZlibFree(voidpf, voidpf block) { MemFree(block); }
 
 // A stream is refused unless (CMF * 256 + FLG) is a multiple of 31, the method is 8 (deflate), the
 // window is at most 32 KiB and no preset dictionary is asked for.
@@ -109,8 +105,8 @@ uint32_t ZlibDecoderCreate(const DecoderInput* input, StreamDecoder** decoder) {
   auto* d = MemNew<ZlibDecoder>();
   d->base.methods = &kZlibMethods;
   d->base.input = *input;
-  d->z.zalloc = ZlibAlloc;
-  d->z.zfree = ZlibFree;
+  d->z.zalloc = CodecZlibAlloc;
+  d->z.zfree = CodecZlibFree;
   d->adler = 1;
   if (inflateInit2(&d->z, -int((header[0] >> 4) + 8)) != Z_OK) {
     MemFree(d);

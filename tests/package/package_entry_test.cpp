@@ -81,7 +81,7 @@ TEST(PackageEntryHeader, BuiltFromAFile) {
   EXPECT_EQ(header.last_write_time, facts.last_write_time);
   EXPECT_EQ(header.product_version, kVersion.product);
   EXPECT_EQ(header.file_version, kVersion.file);
-  // Stored as the design of the entry header says: the low words first.
+  // Stored with the least significant word of each version first.
   uint8_t bytes[64];
   PackageEntryHeaderEncode(&header, bytes);
   EXPECT_EQ(LoadLe32(bytes + 48), 0x00040005u);
