@@ -6,16 +6,22 @@
 // Every operation returns 0 or a Windows error:
 //   87    missing reader, path or header argument
 //   11    the file holds no package
-//   13    bad method magic, format version or check pair, entry magic not "kzf3", volume length < 64
+//   13    bad method magic, format version or check pair, entry magic not "kzf3", volume length < 64,
+//         damaged LZMA or LZMA2 data
 //   114   package code or set identifier differs from the one required
 //   1413  volume index not the one expected
-//   618   method differs from the first volume's, or there is no decoder for it
+//   618   method differs from the first volume's, or there is no decoder for it (a bad zlib header,
+//         unsupported LZMA properties, a dictionary above kMaxDictionarySize)
 //   23    the volume's digest differs
 //   6002  enciphered volume and no password provider (or the provider's own error)
 //   30    the decoder delivers no bytes where some are due, or the zlib stream is damaged
-//   38    the decoded stream ends inside a read (PackageNextEntry: after the last entry)
+//   38    the decoded stream ends inside a read (PackageNextEntry: after the last entry); the
+//         LZMA input ends inside the stream; the file ends before its volume header or volume length
 //   18    no next volume supplied (or the next-volume provider's last error)
 //   1223  a callback cancelled
+//   86    the password provider delivered no bytes or more than 255
+//   206   a path of more than 259 characters
+//   6     reading while no package is open
 // and the system's errors of the files involved.
 #pragma once
 #include <cstdint>
