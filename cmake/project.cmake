@@ -17,8 +17,9 @@ if(WIN32)
 endif()
 
 if(SETUP_FUZZ)
-  # Libraries get the fuzzer's coverage instrumentation too, so that fuzzers see the code they test.
-  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  # Every library gets libFuzzer's coverage instrumentation, so the fuzzers see the code they test.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+                      -fsanitize=fuzzer-no-link)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

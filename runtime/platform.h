@@ -32,6 +32,8 @@ enum : uint32_t {
 uint32_t FileOpenRead(const char16_t* path, uint32_t flags, FileHandle* file);
 // Creates or replaces a file for writing, normal attributes.
 uint32_t FileCreateWrite(const char16_t* path, uint32_t flags, FileHandle* file);
+// Opens an existing file for reading and writing in place, not shared (to patch what was written).
+uint32_t FileOpenReadWrite(const char16_t* path, FileHandle* file);
 // Reads up to `count` bytes; `*got` < count only at the end of the file.
 uint32_t FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got);
 uint32_t FileWrite(FileHandle file, const void* buffer, uint32_t count);

@@ -80,6 +80,13 @@ uint32_t FileCreateWrite(const char16_t* path, uint32_t, FileHandle* file) {
   return ERROR_SUCCESS;
 }
 
+uint32_t FileOpenReadWrite(const char16_t* path, FileHandle* file) {
+  int fd = open(HostPath(path).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return WindowsError(errno);
+  *file = fd;
+  return ERROR_SUCCESS;
+}
+
 uint32_t FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
   *got = 0;
   while (*got < count) {

@@ -37,6 +37,10 @@ uint32_t FileCreateWrite(const char16_t* path, uint32_t flags, FileHandle* file)
   return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, file);
 }
 
+uint32_t FileOpenReadWrite(const char16_t* path, FileHandle* file) {
+  return Open(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, file);
+}
+
 uint32_t FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
   DWORD n = 0;
   *got = 0;

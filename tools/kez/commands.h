@@ -8,6 +8,10 @@ struct KezCommand {
   int (*run)(int argc, char** argv);  // argv[0] is the subcommand; returns the process exit code
 };
 
+// Package commands (package_commands.cpp).
+int KezList(int argc, char** argv);
+int KezExtract(int argc, char** argv);
+
 // Setup databases as JSON (dump_command.cpp, undump_command.cpp).
 int KezDump(int argc, char** argv);
 int KezUndump(int argc, char** argv);

@@ -7,7 +7,9 @@
 namespace {
 
 const KezCommand kCommands[] = {
-    {"dump", "FILE", KezDump},
+    {"list", "FILE [--password P]", KezList},
+    {"extract", "FILE DIR [--password P]", KezExtract},
+    {"dump", "FILE [--password P]", KezDump},
     {"undump", "JSON OUT", KezUndump},
     {nullptr, nullptr, nullptr},
 };
