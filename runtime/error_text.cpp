@@ -7,10 +7,14 @@
 
 namespace {
 
+// The text of `code` in one message table, copied (and cut) into [start, end].
 bool FromTable(DWORD source, HMODULE module, uint32_t code, char16_t* start, char16_t* end) {
-  DWORD flags = source | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
-  DWORD capacity = DWORD(end - start + 1);
-  return FormatMessageW(flags, module, code, 0, reinterpret_cast<wchar_t*>(start), capacity, nullptr) != 0;
+  DWORD flags = source | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
+  wchar_t* text = nullptr;
+  if (!FormatMessageW(flags, module, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) || !text) return false;
+  TextCopy(start, end, reinterpret_cast<const char16_t*>(text));
+  LocalFree(text);
+  return true;
 }
 
 }  // namespace

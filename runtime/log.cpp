@@ -128,6 +128,7 @@ uint32_t LogRename(const char16_t* newPath) {
                    MOVEFILE_REPLACE_EXISTING))
     err = GetLastError();
   if (!err) TextCopy(p->log_path, p->log_path + kLogPathCapacity - 1, newPath);
+  if (p->log_file == INVALID_HANDLE_VALUE) p->log_attempted = false;  // the next open tries the new path
   LockLeave(kLockLog);
   SetLastError(lastError);
   return err;
