@@ -85,23 +85,35 @@ TEST(ProcessRecords, StartUpFilledTheProcessAndMainThreadRecords) {
   EXPECT_EQ(main->thread_id, GetCurrentThreadId());
 }
 
+namespace {
+
+struct SeenByThread {
+  ThreadContext* context;
+  char16_t name[31];
+  uint64_t value;
+};
+
+DWORD WINAPI LookAtOwnRecord(void* out) {
+  auto* s = static_cast<SeenByThread*>(out);
+  s->context = ThreadCurrent();
+  TextCopy(s->name, s->name + 30, s->context->name);
+  s->value = RandomNext64();
+  ThreadRelease();
+  return 0;
+}
+
+DWORD WINAPI WriteRecords(void*) {
+  std::u16string payload(300, u'p');
+  for (int i = 0; i < 200; ++i) Trace(TR("D1000"), u"%s|%d", payload.c_str(), i);
+  ThreadRelease();
+  return 0;
+}
+
+}  // namespace
+
 TEST(ProcessRecords, OtherThreadsGetTheirOwnRecordAndGenerator) {
-  struct Seen {
-    ThreadContext* context;
-    char16_t name[31];
-    uint64_t value;
-  } seen{};
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* out) -> DWORD {
-        auto* s = static_cast<Seen*>(out);
-        s->context = ThreadCurrent();
-        TextCopy(s->name, s->name + 30, s->context->name);
-        s->value = RandomNext64();
-        ThreadRelease();
-        return 0;
-      },
-      &seen, 0, nullptr);
+  SeenByThread seen{};
+  HANDLE thread = CreateThread(nullptr, 0, LookAtOwnRecord, &seen, 0, nullptr);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   EXPECT_NE(seen.context, nullptr);
@@ -264,18 +276,9 @@ TEST_F(RuntimeTest, AFailedOpenIsNotRetriedAndWritesAreDropped) {
 
 TEST_F(RuntimeTest, RecordsOfManyThreadsNeverInterleave) {
   ASSERT_EQ(LogOpen(0), 0u);
-  constexpr int kThreads = 4, kRecords = 200;
+  constexpr int kThreads = 4, kRecords = 200;  // WriteRecords writes kRecords
   std::vector<HANDLE> threads;
-  for (int t = 0; t < kThreads; ++t)
-    threads.push_back(CreateThread(
-        nullptr, 0,
-        [](void*) -> DWORD {
-          std::u16string payload(300, u'p');
-          for (int i = 0; i < kRecords; ++i) Trace(TR("D1000"), u"%s|%d", payload.c_str(), i);
-          ThreadRelease();
-          return 0;
-        },
-        nullptr, 0, nullptr));
+  for (int t = 0; t < kThreads; ++t) threads.push_back(CreateThread(nullptr, 0, WriteRecords, nullptr, 0, nullptr));
   WaitForMultipleObjects(DWORD(threads.size()), threads.data(), TRUE, INFINITE);
   for (HANDLE h : threads) CloseHandle(h);
   LogClose();
