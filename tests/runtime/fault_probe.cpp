@@ -14,6 +14,7 @@
 #include "runtime/message_pump.h"
 #include "runtime/run_control.h"
 #include "runtime/trace.h"
+#include "tests/runtime/windows_test_support.h"
 
 namespace {
 
@@ -44,12 +45,7 @@ LRESULT CALLBACK FaultingWindow(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void RunFaultingLoop() {
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = FaultingWindow;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"FaultProbe";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowW(L"FaultProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  HWND window = test_support::MessageWindow(L"FaultProbe", FaultingWindow);
   PostMessageW(window, WM_APP, 0, 0);
   RunMainLoop();
   DestroyWindow(window);

@@ -320,14 +320,7 @@ LRESULT CALLBACK ProbeWindow(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND MakeWindow() {
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = ProbeWindow;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"RuntimePumpTest";
-  RegisterClassW(&windowClass);
-  return CreateWindowW(L"RuntimePumpTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-}
+HWND MakeWindow() { return MessageWindow(L"RuntimePumpTest", ProbeWindow); }
 
 }  // namespace
 

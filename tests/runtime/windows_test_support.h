@@ -82,6 +82,16 @@ inline std::u16string ProgramFolder() {
   return folder.substr(0, folder.find_last_of(u"\\/") + 1);
 }
 
+// A message-only window of a class registered for `procedure`.
+inline HWND MessageWindow(const wchar_t* class_name, WNDPROC procedure) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = class_name;
+  RegisterClassW(&windowClass);
+  return CreateWindowW(class_name, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
 struct Finished {
   DWORD exit_code;
   std::string error_output;
