@@ -120,6 +120,7 @@ void LogWriteBytes(const char* bytes, uint32_t count) {
 uint32_t LogRename(const char16_t* newPath) {
   ProcessContext* p = Process();
   if (!p) return ERROR_INVALID_DATA;
+  if (TextLength(newPath) >= kLogPathCapacity) return ERROR_FILENAME_EXCED_RANGE;  // the path could not be kept
   DWORD lastError = GetLastError();
   uint32_t err = ERROR_SUCCESS;
   LockEnter(kLockLog);

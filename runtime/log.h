@@ -24,6 +24,7 @@ void LogWriteBytes(const char* bytes, uint32_t count);
 // Moves the open log to `new_path` (the file is open with delete sharing); when that fails its
 // error is returned and the old path stays. On success, or when the log is not open, `new_path`
 // becomes the log path; a closed log is opened there by the next open (even after a failed one).
+// A path of 264 characters or more is refused with 206 (ERROR_FILENAME_EXCED_RANGE).
 uint32_t LogRename(const char16_t* new_path);
 
 // Writes the footer and closes the log; the next open starts afresh.

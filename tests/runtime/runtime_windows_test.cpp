@@ -252,6 +252,8 @@ TEST_F(RuntimeTest, RenameMovesTheOpenFileAndKeepsThePathOnFailure) {
   EXPECT_EQ(std::u16string(current), moved);
   std::u16string nowhere = folder_.File(u"missing\\x.log");
   EXPECT_EQ(LogRename(nowhere.c_str()), uint32_t(ERROR_PATH_NOT_FOUND));
+  std::u16string tooLong = folder_.File((std::u16string(270, u'n') + u".log").c_str());
+  EXPECT_EQ(LogRename(tooLong.c_str()), uint32_t(ERROR_FILENAME_EXCED_RANGE));
   LogCurrentPath(current, current + 299);
   EXPECT_EQ(std::u16string(current), moved);
   LogClose();
