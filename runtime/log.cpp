@@ -15,10 +15,10 @@ constexpr size_t kStackBytes = 1024;
 constexpr size_t kLineCapacity = 2 * kLogPathCapacity;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-CalendarTime LocalNow() {
+DateTime LocalNow() {
   SYSTEMTIME t;
   GetLocalTime(&t);
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
 // Called under lock 0 with the log open.
@@ -69,7 +69,7 @@ uint32_t OpenLocked(ProcessContext* p, uint32_t flags) {
   SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END);
   if (end.QuadPart == 0 && p->output_code_page == CP_UTF8) WriteLocked(p, kByteOrderMark, 3);
   char16_t line[kLineCapacity];
-  CalendarTime now = LocalNow();
+  DateTime now = LocalNow();
   char16_t* lineEnd = LogFormatHeader(line, line + kLineCapacity - 1, &now, p->executable_path);
   WriteConverted(p, line, size_t(lineEnd - line), true);
   return ERROR_SUCCESS;
@@ -142,7 +142,7 @@ void LogClose() {
   LockEnter(kLockLog);
   if (p->log_file != INVALID_HANDLE_VALUE) {
     char16_t line[kLineCapacity];
-    CalendarTime now = LocalNow();
+    DateTime now = LocalNow();
     char16_t* lineEnd = LogFormatFooter(line, line + kLineCapacity - 1, &now);
     WriteConverted(p, line, size_t(lineEnd - line), true);
     CloseHandle(p->log_file);

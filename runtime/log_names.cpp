@@ -12,10 +12,10 @@ const char16_t* FileNameOf(const char16_t* path) {
   return name;
 }
 
-char16_t* FormatStamp(char16_t* start, char16_t* end, const CalendarTime* t) {
+char16_t* FormatStamp(char16_t* start, char16_t* end, const DateTime* t) {
   return TextFormat(start, end, u"%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned(t->year), unsigned(t->month),
                     unsigned(t->day), unsigned(t->hour), unsigned(t->minute), unsigned(t->second),
-                    unsigned(t->millisecond));
+                    unsigned(t->milliseconds));
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ char16_t* LogBuildTempPath(char16_t* start, char16_t* end, const char16_t* tempF
 }
 
 char16_t* LogBuildEndOfRunPath(char16_t* start, char16_t* end, const char16_t* currentPath, const char16_t* product,
-                               const CalendarTime* t, const char16_t* runModeName) {
+                               const DateTime* t, const char16_t* runModeName) {
   char16_t* p = TextCopyN(start, end, currentPath, size_t(FileNameOf(currentPath) - currentPath));
   char16_t* name = p;
   p = TextCopy(p, end, product);
@@ -43,11 +43,11 @@ char16_t* LogBuildEndOfRunPath(char16_t* start, char16_t* end, const char16_t* c
   return start + TextLength(start);
 }
 
-char16_t* LogFormatHeader(char16_t* start, char16_t* end, const CalendarTime* time, const char16_t* executablePath) {
+char16_t* LogFormatHeader(char16_t* start, char16_t* end, const DateTime* time, const char16_t* executablePath) {
   char16_t* p = FormatStamp(start, end, time);
   return TextFormat(p, end, u" ===== Logging %s =====\n", executablePath);
 }
 
-char16_t* LogFormatFooter(char16_t* start, char16_t* end, const CalendarTime* time) {
+char16_t* LogFormatFooter(char16_t* start, char16_t* end, const DateTime* time) {
   return TextCopy(FormatStamp(start, end, time), end, u" ===== Closing log file =====\n");
 }

@@ -3,10 +3,7 @@
 #pragma once
 #include <cstdint>
 
-// A local date and time.
-struct CalendarTime {
-  uint16_t year, month, day, hour, minute, second, millisecond;
-};
+#include "runtime/calendar.h"
 
 enum : uint32_t {
   kLogWithProcessId = 0x1,  // the name gets the process identifier as "%08lX"
@@ -22,9 +19,9 @@ char16_t* LogBuildTempPath(char16_t* start, char16_t* end, const char16_t* temp_
 // the product text, the time and the run-mode name, then cleaned (PathClean). Path separators in the
 // product text become "_", so the name stays in that folder.
 char16_t* LogBuildEndOfRunPath(char16_t* start, char16_t* end, const char16_t* current_path,
-                               const char16_t* product, const CalendarTime* time, const char16_t* run_mode_name);
+                               const char16_t* product, const DateTime* time, const char16_t* run_mode_name);
 
 // "%04u-%02u-%02u %02u:%02u:%02u.%03u ===== Logging %s =====\n"
-char16_t* LogFormatHeader(char16_t* start, char16_t* end, const CalendarTime* time, const char16_t* executable_path);
+char16_t* LogFormatHeader(char16_t* start, char16_t* end, const DateTime* time, const char16_t* executable_path);
 // "%04u-%02u-%02u %02u:%02u:%02u.%03u ===== Closing log file =====\n"
-char16_t* LogFormatFooter(char16_t* start, char16_t* end, const CalendarTime* time);
+char16_t* LogFormatFooter(char16_t* start, char16_t* end, const DateTime* time);

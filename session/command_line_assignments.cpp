@@ -1,6 +1,6 @@
 #include "session/command_line_assignments.h"
 
-#include "runtime/number_text.h"
+#include "runtime/number_parse.h"
 #include "runtime/text.h"
 
 namespace {
@@ -39,7 +39,7 @@ bool NextOptionAssignment(const ArgumentVector* arguments, uint32_t* index, Opti
     if (argument[0] != u'$' || !argument[1]) continue;
     const char16_t* equals = EqualsSign(argument, 2);
     if (!equals) continue;
-    int64_t state = NumberParseByPrefix(equals + 1);
+    int64_t state = NumberParse64(equals + 1);
     CopyName(assignment->name, argument + 1, equals);
     assignment->state = int32_t(state < 0 ? 0 : state > 5 ? 5 : state);
     *index = i + 1;

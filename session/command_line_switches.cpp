@@ -1,6 +1,6 @@
 #include "session/command_line_switches.h"
 
-#include "runtime/number_text.h"
+#include "runtime/number_parse.h"
 #include "runtime/text.h"
 #include "session/command_line_split.h"
 #include "session/session_password.h"
@@ -16,7 +16,9 @@ bool IsSwitchLetter(char16_t letter) {
 
 // The number of a switch with an optional decimal value: `absent` when there is none.
 int32_t DecimalOr(const char16_t* value, int32_t absent) {
-  return *value ? NumberClampInt32(NumberParseDecimal(value)) : absent;
+  if (!*value) return absent;
+  int64_t number = NumberParseDecimal64(value);
+  return number > INT32_MAX ? INT32_MAX : number < INT32_MIN ? INT32_MIN : int32_t(number);
 }
 
 void SetVerb(SessionState* s, int32_t mode, const char16_t* folder) {
@@ -27,7 +29,7 @@ void SetVerb(SessionState* s, int32_t mode, const char16_t* folder) {
 // "/l" forms: "l:N" language request, "log:PATH" log path; "l", "l0" and "l1" change nothing.
 void ParseLanguageOrLog(SessionState* s, const char16_t* value, const SwitchActions* actions) {
   if (value[0] == u':') {
-    auto language = uint16_t(NumberParseByPrefix(value + 1));
+    auto language = uint16_t(NumberParseU32(value + 1));
     s->language_request = (language & 0x3FF) ? language : actions->user_default_language();
   } else if (TextCompareNoCaseN(value, u"og:", 3) == 0) {
     SessionSetText(&s->log_path, value + 3);
@@ -36,7 +38,7 @@ void ParseLanguageOrLog(SessionState* s, const char16_t* value, const SwitchActi
 
 void ParseErrorMask(SessionState* s, const char16_t* value) {
   if (*value < u'0' || *value > u'9') return;
-  auto mask = uint32_t(NumberParseByPrefix(value));
+  uint32_t mask = NumberParseU32(value);
   s->error_abort_mask = mask ? mask | 0x80000000u : 0;
 }
 

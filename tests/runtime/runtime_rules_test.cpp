@@ -1,5 +1,5 @@
 // Portable rules of the process runtime: psdes, scrambling, version corrections, image checks,
-// code pages, the modeless stack, log names and path cleaning, number parsing.
+// code pages, the modeless stack, log names and path cleaning.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +11,6 @@
 #include "runtime/image_check.h"
 #include "runtime/log_names.h"
 #include "runtime/modeless_stack.h"
-#include "runtime/number_text.h"
 #include "runtime/os_version.h"
 #include "runtime/path_clean.h"
 #include "runtime/random.h"
@@ -244,7 +243,7 @@ TEST(LogNames, TempPathWithSuffixes) {
 }
 
 TEST(LogNames, EndOfRunNameLiesBesideTheCurrentLog) {
-  CalendarTime t{2025, 7, 16, 15, 41, 9, 500};
+  DateTime t{2025, 7, 3, 16, 15, 41, 9, 500};
   char16_t path[264];
   LogBuildEndOfRunPath(path, path + 263, u"C:\\Users\\me\\Temp\\Setup0A1B2C3D.log", u"Tool 2025", &t, u"Install");
   EXPECT_EQ(std::u16string(path), u"C:\\Users\\me\\Temp\\Tool 2025-20250716T154109-Install.log");
@@ -255,31 +254,10 @@ TEST(LogNames, EndOfRunNameLiesBesideTheCurrentLog) {
 }
 
 TEST(LogNames, HeaderAndFooterLines) {
-  CalendarTime t{2025, 7, 6, 5, 4, 3, 21};
+  DateTime t{2025, 7, 0, 6, 5, 4, 3, 21};
   char16_t line[600];
   LogFormatHeader(line, line + 599, &t, u"C:\\Setup.exe");
   EXPECT_EQ(std::u16string(line), u"2025-07-06 05:04:03.021 ===== Logging C:\\Setup.exe =====\n");
   LogFormatFooter(line, line + 599, &t);
   EXPECT_EQ(std::u16string(line), u"2025-07-06 05:04:03.021 ===== Closing log file =====\n");
-}
-
-TEST(NumberText, DecimalAndBaseByPrefix) {
-  struct Case {
-    const char16_t* text;
-    int64_t decimal, prefixed;
-    size_t prefixedLength;
-  } cases[] = {
-      {u"2", 2, 2, 1},           {u"-1", -1, -1, 2},         {u"0x400", 0, 0x400, 5},    {u"0X1f", 0, 31, 4},
-      {u"017", 17, 15, 3},       {u"09", 9, 0, 1},           {u"x", 0, 0, 0},            {u"", 0, 0, 0},
-      {u"12ab", 12, 12, 2},      {u"0x", 0, 0, 1},           {u"+7", 7, 7, 2},
-      {u"99999999999", 0xFFFFFFFF, 0xFFFFFFFF, 11},          {u"-99999999999", -0xFFFFFFFFll, -0xFFFFFFFFll, 12},
-  };
-  for (const Case& c : cases) {
-    const char16_t* end = nullptr;
-    EXPECT_EQ(NumberParseDecimal(c.text), c.decimal) << TextToUtf8(c.text);
-    EXPECT_EQ(NumberParseByPrefix(c.text, &end), c.prefixed) << TextToUtf8(c.text);
-    EXPECT_EQ(size_t(end - c.text), c.prefixedLength) << TextToUtf8(c.text);
-  }
-  EXPECT_EQ(NumberClampInt32(0xFFFFFFFF), INT32_MAX);
-  EXPECT_EQ(NumberClampInt32(-0xFFFFFFFFll), INT32_MIN);
 }
