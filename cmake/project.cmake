@@ -45,14 +45,24 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 enable_testing()
 
-# setup_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# setup_test(NAME SOURCES ... LIBS ... [LABELS ...] [GUI])
 # One test program, registered as one CTest test (a program start under Wine is the costly part).
+# GUI programs run on a virtual display (xvfb-run) in a prefix of their own, whose wineserver ends
+# before the display does: a Wine desktop bound to a vanished display hangs the prefix's other programs.
 function(setup_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(T_GUI AND SETUP_WINDOWS)
+    add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E env SETUP_WINE_WAIT=1
+      xvfb-run -a -s "-screen 0 1024x768x24"
+      ${CMAKE_SOURCE_DIR}/scripts/wine-run ${SETUP_WINE_KIND} ${CMAKE_BINARY_DIR}/wineprefix-gui
+      $<TARGET_FILE:${name}> --gtest_brief=1)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wineprefix-gui)
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  endif()
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()

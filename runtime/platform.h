@@ -9,6 +9,19 @@ uint64_t PlatformNowFileTime();
 uint32_t PlatformLastError();
 void PlatformSetLastError(uint32_t error);
 
+// The value of environment variable `name` into `buffer` (`capacity` characters with the NUL).
+// Returns 0 when the variable is not set (the buffer is then emptied), else the value's length;
+// a value of `capacity` characters or more is not copied (call again with a larger buffer).
+uint32_t PlatformGetEnvironment(const char16_t* name, char16_t* buffer, uint32_t capacity);
+// Sets (`value` not null) or removes an environment variable of this process.
+void PlatformSetEnvironment(const char16_t* name, const char16_t* value);
+
+// Conversions between UTF-16 and the ANSI code page (Windows; Latin-1 elsewhere), without
+// terminators. Each returns the number of units written, at most `capacity`; a text that does not
+// fit is cut. Unmappable characters become the code page's default character.
+uint32_t PlatformAnsiToText(const char* bytes, uint32_t count, char16_t* out, uint32_t capacity);
+uint32_t PlatformTextToAnsi(const char16_t* text, uint32_t count, char* out, uint32_t capacity);
+
 // Windows file attribute bits.
 enum : uint32_t {
   kAttributeReadOnly = 0x1,

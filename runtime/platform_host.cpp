@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <chrono>
 #include <string>
 
@@ -167,4 +169,31 @@ uint32_t FileGetFacts(const char16_t* path, FileFacts* facts) {
 
 uint32_t FileDelete(const char16_t* path) {
   return unlink(HostPath(path).c_str()) == 0 ? ERROR_SUCCESS : WindowsError(errno);
+}
+
+uint32_t PlatformGetEnvironment(const char16_t* name, char16_t* buffer, uint32_t capacity) {
+  if (capacity) buffer[0] = 0;
+  const char* value = getenv(TextToUtf8(name).c_str());
+  if (!value) return 0;
+  std::u16string text = TextFromUtf8(value, strlen(value));
+  if (text.size() >= capacity) return uint32_t(text.size());
+  memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(char16_t));
+  return uint32_t(text.size());
+}
+
+void PlatformSetEnvironment(const char16_t* name, const char16_t* value) {
+  if (value) setenv(TextToUtf8(name).c_str(), TextToUtf8(value).c_str(), 1);
+  else unsetenv(TextToUtf8(name).c_str());
+}
+
+uint32_t PlatformAnsiToText(const char* bytes, uint32_t count, char16_t* out, uint32_t capacity) {
+  uint32_t n = count < capacity ? count : capacity;
+  for (uint32_t i = 0; i < n; ++i) out[i] = char16_t(static_cast<unsigned char>(bytes[i]));
+  return n;
+}
+
+uint32_t PlatformTextToAnsi(const char16_t* text, uint32_t count, char* out, uint32_t capacity) {
+  uint32_t n = count < capacity ? count : capacity;
+  for (uint32_t i = 0; i < n; ++i) out[i] = text[i] < 0x100 ? char(text[i]) : '?';
+  return n;
 }

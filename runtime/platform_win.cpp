@@ -1,6 +1,9 @@
 // Windows side of the platform services.
 #include <windows.h>
 
+#include <cstring>
+
+#include "runtime/heap.h"
 #include "runtime/platform.h"
 
 namespace {
@@ -97,3 +100,44 @@ uint32_t FileGetFacts(const char16_t* path, FileFacts* facts) {
 }
 
 uint32_t FileDelete(const char16_t* path) { return DeleteFileW(W(path)) ? ERROR_SUCCESS : GetLastError(); }
+
+uint32_t PlatformGetEnvironment(const char16_t* name, char16_t* buffer, uint32_t capacity) {
+  if (capacity) buffer[0] = 0;
+  DWORD n = GetEnvironmentVariableW(W(name), reinterpret_cast<wchar_t*>(buffer), capacity);
+  if (n == 0) {
+    if (capacity) buffer[0] = 0;
+    return 0;
+  }
+  return n < capacity ? n : n - 1;  // too small: n counts the NUL as well
+}
+
+void PlatformSetEnvironment(const char16_t* name, const char16_t* value) { SetEnvironmentVariableW(W(name), W(value)); }
+
+uint32_t PlatformAnsiToText(const char* bytes, uint32_t count, char16_t* out, uint32_t capacity) {
+  if (!count || !capacity) return 0;
+  auto* wide = reinterpret_cast<wchar_t*>(out);
+  int needed = MultiByteToWideChar(CP_ACP, 0, bytes, int(count), nullptr, 0);
+  if (needed <= 0) return 0;
+  if (uint32_t(needed) <= capacity) return uint32_t(MultiByteToWideChar(CP_ACP, 0, bytes, int(count), wide, needed));
+  auto* all = static_cast<wchar_t*>(MemAlloc(size_t(needed) * sizeof(wchar_t)));
+  if (!all) return 0;
+  MultiByteToWideChar(CP_ACP, 0, bytes, int(count), all, needed);
+  memcpy(out, all, capacity * sizeof(char16_t));
+  MemFree(all);
+  return capacity;
+}
+
+uint32_t PlatformTextToAnsi(const char16_t* text, uint32_t count, char* out, uint32_t capacity) {
+  if (!count || !capacity) return 0;
+  const auto* wide = reinterpret_cast<const wchar_t*>(text);
+  int needed = WideCharToMultiByte(CP_ACP, 0, wide, int(count), nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return 0;
+  if (uint32_t(needed) <= capacity)
+    return uint32_t(WideCharToMultiByte(CP_ACP, 0, wide, int(count), out, needed, nullptr, nullptr));
+  auto* all = static_cast<char*>(MemAlloc(size_t(needed)));
+  if (!all) return 0;
+  WideCharToMultiByte(CP_ACP, 0, wide, int(count), all, needed, nullptr, nullptr);
+  memcpy(out, all, capacity);
+  MemFree(all);
+  return capacity;
+}

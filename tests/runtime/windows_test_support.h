@@ -1,0 +1,144 @@
+// Helpers of the Windows runtime tests: files, folders and child processes.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// A fresh folder in the temporary folder, removed with its files by the destructor.
+class TempFolder {
+ public:
+  explicit TempFolder(const char16_t* prefix) {
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    path_ = reinterpret_cast<const char16_t*>(temp);
+    path_ += prefix;
+    wchar_t suffix[16];
+    wsprintfW(suffix, L"%08lX", GetTickCount() ^ (GetCurrentProcessId() << 16));
+    path_ += reinterpret_cast<const char16_t*>(suffix);
+    CreateDirectoryW(W(path_), nullptr);
+  }
+  ~TempFolder() {
+    for (const auto& name : Files()) DeleteFileW(W(path_ + u"\\" + name));
+    RemoveDirectoryW(W(path_));
+  }
+  const std::u16string& path() const { return path_; }
+  std::u16string File(const char16_t* name) const { return path_ + u"\\" + name; }
+  std::vector<std::u16string> Files() const {
+    std::vector<std::u16string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(W(path_ + u"\\*"), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        names.push_back(reinterpret_cast<const char16_t*>(data.cFileName));
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+  }
+
+ private:
+  std::u16string path_;
+};
+
+// The whole file, read while others may still write it; empty when it cannot be read.
+inline std::string ReadBytes(const std::u16string& path) {
+  HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD got = 0;
+  if (!bytes.empty()) ReadFile(file, &bytes[0], DWORD(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  bytes.resize(got);
+  return bytes;
+}
+
+inline void WriteBytes(const std::u16string& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written;
+  WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start + 1));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// The folder of this test program, with its final separator.
+inline std::u16string ProgramFolder() {
+  wchar_t path[MAX_PATH + 1];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::u16string folder(reinterpret_cast<const char16_t*>(path), n);
+  return folder.substr(0, folder.find_last_of(u"\\/") + 1);
+}
+
+// A message-only window of a class registered for `procedure`.
+inline HWND MessageWindow(const wchar_t* class_name, WNDPROC procedure) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = class_name;
+  RegisterClassW(&windowClass);
+  return CreateWindowW(class_name, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+struct Finished {
+  DWORD exit_code;
+  std::string error_output;
+  bool timed_out;
+};
+
+// Runs `command_line` with TMP and TEMP pointing at `temp_folder`, collecting standard error.
+inline Finished RunProgram(const std::u16string& command_line, const std::u16string& temp_folder,
+                           DWORD timeout_ms = 300000) {
+  Finished result{0, {}, false};
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd, writeEnd;
+  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  wchar_t tmp[MAX_PATH + 1], temp[MAX_PATH + 1];
+  GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH + 1);
+  GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH + 1);
+  SetEnvironmentVariableW(L"TMP", W(temp_folder));
+  SetEnvironmentVariableW(L"TEMP", W(temp_folder));
+  std::u16string line = command_line;
+  PROCESS_INFORMATION process{};
+  BOOL started = CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(&line[0]), nullptr, nullptr, TRUE, 0, nullptr,
+                                nullptr, &startup, &process);
+  SetEnvironmentVariableW(L"TMP", tmp);
+  SetEnvironmentVariableW(L"TEMP", temp);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    result.exit_code = GetLastError();
+    result.timed_out = true;
+    return result;
+  }
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) result.error_output.append(buffer, got);
+  CloseHandle(readEnd);
+  result.timed_out = WaitForSingleObject(process.hProcess, timeout_ms) != WAIT_OBJECT_0;
+  GetExitCodeProcess(process.hProcess, &result.exit_code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return result;
+}
+
+}  // namespace test_support
