@@ -7,8 +7,10 @@
 #include <string>
 
 #include "package/package_reader.h"
+#include "runtime/calendar.h"
 #include "runtime/errors.h"
 #include "runtime/text.h"
+#include "runtime/version_text.h"
 #include "tools/kez/commands.h"
 #include "tools/kez/package_access.h"
 
@@ -17,30 +19,16 @@ namespace {
 // A FILETIME as "YYYY-MM-DD hh:mm:ss" (UTC).
 std::string TimeText(uint64_t filetime) {
   if (!filetime) return "-";
-  int64_t seconds = int64_t(filetime / 10000000ULL) - 11644473600LL;
-  int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-  int64_t rest = seconds - days * 86400;
-  // Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
-  int64_t z = days + 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  int64_t year = yoe + era * 400 + (month <= 2);
-  char text[96];
-  snprintf(text, sizeof text, "%04" PRId64 "-%02" PRId64 "-%02" PRId64 " %02" PRId64 ":%02" PRId64 ":%02" PRId64, year,
-           month, day, rest / 3600, rest / 60 % 60, rest % 60);
+  DateTime t = CalendarFromFileTime(filetime);
+  char text[48];
+  snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text;
 }
 
-std::string VersionText(uint64_t version) {
-  char text[32];
-  snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned(version >> 48), unsigned(version >> 32 & 0xFFFF),
-           unsigned(version >> 16 & 0xFFFF), unsigned(version & 0xFFFF));
-  return text;
+std::string PackedVersionText(uint64_t version) {
+  char16_t text[32];
+  VersionText(text, text + 31, version);
+  return TextToUtf8(text);
 }
 
 const char* MethodName(uint32_t method) {
@@ -69,7 +57,7 @@ void PrintVolume(PackageReader* reader) {
 void PrintEntry(const PackageEntryHeader& e) {
   printf("entry %016" PRIX64 "  size %" PRIu64 "  created %s  written %s  attributes 0x%08X  product %s  file %s\n",
          e.id, e.size, TimeText(e.creation_time).c_str(), TimeText(e.last_write_time).c_str(), unsigned(e.attributes),
-         VersionText(e.product_version).c_str(), VersionText(e.file_version).c_str());
+         PackedVersionText(e.product_version).c_str(), PackedVersionText(e.file_version).c_str());
 }
 
 // Walks the entries, calling `each` for every header; the first error, or 0 at the stream's end.
