@@ -91,6 +91,16 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Names the builder gives to packages of its own: "_KesMain.kez" and the volumes "DiskNNNN.kez".
+bool IsReservedPackageName(const std::string& name) {
+  std::string lower = Lower(name);
+  if (lower == "_kesmain.kez") return true;
+  if (lower.size() != 12 || lower.compare(0, 4, "disk") != 0 || lower.compare(8, 4, ".kez") != 0) return false;
+  for (int i = 4; i < 8; ++i)
+    if (lower[i] < '0' || lower[i] > '9') return false;
+  return true;
+}
+
 // A file name of the output folder: not empty, no folder, no character Windows refuses.
 void CheckFileName(const std::string& name, const std::string& where) {
   if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/:*?\"<>|") != std::string::npos)
@@ -173,6 +183,7 @@ void OutputFromJson(const json& output, const std::u16string& runtime_override, 
   std::string package = "Setup.exe";
   if (output.contains("package")) package = Text(output["package"], Member(where, "package"));
   CheckFileName(package, Member(where, "package"));
+  if (IsReservedPackageName(package)) Refuse(Member(where, "package"), Quoted(package) + " is the name of a volume or of the downloaded package");
   o.package_name = TextFromUtf8(package);
   if (output.contains("payload")) o.payload = PayloadFromJson(output["payload"], Member(where, "payload"));
   if (output.contains("method")) o.method = MethodFromJson(output["method"], Member(where, "method"));
@@ -391,6 +402,8 @@ void CollectOptionPackages(const Drafts& drafts, ProjectPlan* plan) {
     if (name.empty()) Refuse(where, "an option with its own package (flags 0x10) needs a name: it names the package");
     std::string file = name + ".kez";
     CheckFileName(file, where);
+    if (IsReservedPackageName(file) || Lower(file) == Lower(TextToUtf8(plan->output.package_name)))
+      Refuse(where, "the package " + Quoted(file) + " would replace another package of the build");
     auto same = names.find(Lower(file));
     if (same != names.end()) Refuse(where, "the package " + Quoted(file) + " is already " + same->second->where + "'s");
     names[Lower(file)] = &d;
