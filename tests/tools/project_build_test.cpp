@@ -292,6 +292,16 @@ TEST_F(ProjectBuildTest, TwoBuildsAreByteIdentical) {
     EXPECT_TRUE(ReadBytes(folder.Path("one/" + name)) == ReadBytes(folder.Path("two/" + name))) << name;
 }
 
+TEST_F(ProjectBuildTest, RebuildReplacesThePackagesAndKeepsOtherFiles) {
+  std::filesystem::create_directories(folder.Root() / "out");
+  WriteBytes(folder.Path("out/Setup.kez"), Bytes(10, 1));
+  WriteBytes(folder.Path("out/notes.txt"), Bytes(3, 2));
+  BuildOk(Project());
+  EXPECT_EQ(ReadPackage(folder.Path("out/Setup.kez")).error, 0u);
+  EXPECT_TRUE(ReadBytes(folder.Path("out/notes.txt")) == Bytes(3, 2));
+  EXPECT_FALSE(Exists(folder.Path("out.kez-build")));
+}
+
 TEST_F(ProjectBuildTest, PackageCodeIsDerivedFromTheProjectWhenNotGiven) {
   BuildOk(Project(), "one");
   json changed = Project();

@@ -341,19 +341,16 @@ void FieldFromJson(SetupObject* o, unsigned slot, const json& field) {
   bool described = field.is_object() && field.contains("value") && !field.contains("default");
   if (described && field.contains("type") && TypeFromJson(field["type"]) != type)
     throw JsonError("slot " + std::to_string(slot) + " of " + TagText(cls->tag) + " is of type " + kTypeNames[type]);
-  SetField(o, slot, type, described ? field["value"] : field);
+  try {
+    SetField(o, slot, type, described ? field["value"] : field);
+  } catch (const JsonError& e) {
+    throw JsonError("slot " + std::to_string(slot) + ": " + e.what());
+  }
 }
 
 void FieldsFromJson(SetupObject* o, const json& fields) {
   if (!fields.is_object()) throw JsonError("\"fields\" is an object keyed by slot");
-  for (const auto& item : fields.items()) {
-    unsigned slot = unsigned(NumberFromJson(json(item.key()), 255));
-    try {
-      FieldFromJson(o, slot, item.value());
-    } catch (const JsonError& e) {
-      throw JsonError("slot " + item.key() + ": " + e.what());
-    }
-  }
+  for (const auto& item : fields.items()) FieldFromJson(o, unsigned(NumberFromJson(json(item.key()), 255)), item.value());
 }
 
 // Runs `step`, turning a JsonError into false and its text.
