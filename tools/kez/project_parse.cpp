@@ -10,10 +10,7 @@
 #include "database/database_builder.h"
 #include "database/database_file.h"
 #include "database/database_link.h"
-#include "package/package_entry.h"
 #include "package/package_format.h"
-#include "package/stream_decoder.h"
-#include "package/package_writer.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/platform.h"
@@ -22,6 +19,7 @@
 #include "tools/kez/project_fields.h"
 #include "tools/kez/project_ids.h"
 #include "tools/kez/project_plan.h"
+#include "tools/kez/project_reading.h"
 
 using nlohmann::json;
 
@@ -39,178 +37,6 @@ constexpr uint32_t kItemOptionsSlot = 8;
 constexpr uint32_t kFileFlagsSlot = 23;
 constexpr uint32_t kFileExternal = 0x80;
 constexpr uint32_t kSupportNameSlot = 8;
-constexpr size_t kMaximumPasswordLength = 63;
-
-// A fault of the description (or of an input file) travels as this exception inside this file only.
-struct Fault {
-  uint32_t error;
-  std::string message;
-};
-
-[[noreturn]] void Refuse(const std::string& where, const std::string& why, uint32_t error = ERROR_INVALID_DATA) {
-  throw Fault{error, where + ": " + why};
-}
-
-std::string Member(const std::string& where, const std::string& key) { return where.empty() ? key : where + "." + key; }
-std::string Item(const std::string& where, size_t index) { return where + "[" + std::to_string(index) + "]"; }
-
-std::string Quoted(const std::string& text) { return json(text).dump(); }
-
-void AllowOnly(const json& object, const std::string& where, std::initializer_list<const char*> keys) {
-  if (!object.is_object()) Refuse(where, "expected an object, not " + object.dump());
-  for (const auto& item : object.items()) {
-    bool known = false;
-    for (const char* key : keys) known = known || item.key() == key;
-    if (!known) Refuse(Member(where, item.key()), "unknown member");
-  }
-}
-
-const std::string& Text(const json& value, const std::string& where) {
-  if (!value.is_string()) Refuse(where, "expected a text, not " + value.dump());
-  return value.get_ref<const std::string&>();
-}
-
-uint64_t Number(const json& value, const std::string& where, uint64_t maximum) {
-  uint64_t number;
-  std::string why;
-  if (!DatabaseNumberFromJson(value, maximum, &number, &why)) Refuse(where, why);
-  return number;
-}
-
-bool Flag(const json& value, const std::string& where) {
-  if (!value.is_boolean()) Refuse(where, "expected true or false, not " + value.dump());
-  return value.get<bool>();
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = char(AsciiLower(char16_t(uint8_t(c))));
-  return text;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// Names the builder gives to packages of its own: "_KesMain.kez" and the volumes "DiskNNNN.kez".
-bool IsReservedPackageName(const std::string& name) {
-  std::string lower = Lower(name);
-  if (lower == "_kesmain.kez") return true;
-  if (lower.size() != 12 || lower.compare(0, 4, "disk") != 0 || lower.compare(8, 4, ".kez") != 0) return false;
-  for (int i = 4; i < 8; ++i)
-    if (lower[i] < '0' || lower[i] > '9') return false;
-  return true;
-}
-
-// A file name of the output folder: not empty, no folder, no character Windows refuses.
-void CheckFileName(const std::string& name, const std::string& where) {
-  if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/:*?\"<>|") != std::string::npos)
-    Refuse(where, Quoted(name) + " is not a plain file name");
-  for (char c : name)
-    if (uint8_t(c) < 0x20) Refuse(where, Quoted(name) + " is not a plain file name");
-}
-
-bool IsAbsolute(const std::u16string& path) {
-  return (!path.empty() && (path[0] == u'/' || path[0] == u'\\')) || (path.size() >= 2 && path[1] == u':');
-}
-
-std::u16string Resolve(const std::u16string& base, const std::string& path) {
-  std::u16string relative = TextFromUtf8(path);
-  if (IsAbsolute(relative) || base.empty()) return relative;
-  std::u16string joined = base;
-  if (joined.back() != u'/' && joined.back() != u'\\') joined += u'/';
-  return joined + relative;
-}
-
-std::string FileNameOf(const std::string& path) {
-  size_t cut = path.find_last_of("/\\");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// An input file that must exist and be a file; its entry header when `header` is given.
-std::u16string InputFile(const json& value, const std::string& where, const std::u16string& base,
-                         PackageEntryHeader* header = nullptr) {
-  const std::string& path = Text(value, where);
-  if (path.empty()) Refuse(where, "no file named");
-  std::u16string resolved = Resolve(base, path);
-  PackageEntryHeader facts;
-  uint32_t err = PackageEntryHeaderFromFile(resolved.c_str(), &facts);
-  if (err) Refuse(where, "cannot read " + Quoted(TextToUtf8(resolved)) + " (error " + std::to_string(err) + ")", err);
-  if (facts.attributes & kAttributeDirectory) Refuse(where, Quoted(TextToUtf8(resolved)) + " is a folder");
-  if (header) *header = facts;
-  return resolved;
-}
-
-// ---- output settings ----
-
-uint32_t MethodFromJson(const json& value, const std::string& where) {
-  const std::string& name = Text(value, where);
-  if (name == "zlib") return kPackageMethodZlib;
-  if (name == "lzma") return kPackageMethodLzma;
-  if (name == "lzma2") return kPackageMethodLzma2;
-  Refuse(where, "the method is \"zlib\", \"lzma\" or \"lzma2\", not " + Quoted(name));
-}
-
-PayloadPlace PayloadFromJson(const json& value, const std::string& where) {
-  const std::string& name = Text(value, where);
-  if (name == "package") return PayloadPlace::kPackage;
-  if (name == "external") return PayloadPlace::kExternal;
-  if (name == "download") return PayloadPlace::kDownloaded;
-  Refuse(where, "the payload goes to \"package\", \"external\" or \"download\", not " + Quoted(name));
-}
-
-// 1 to 63 characters of Latin-1 (U+0020-U+007E, U+00A0-U+00FF), stored as their byte values: the
-// runtime reads passwords in the ANSI code page, which agrees with Latin-1 on these characters.
-std::string PasswordFromJson(const json& value, const std::string& where) {
-  std::u16string text = TextFromUtf8(Text(value, where));
-  if (text.empty() || text.size() > kMaximumPasswordLength) Refuse(where, "a password has 1 to 63 characters");
-  std::string bytes;
-  for (char16_t c : text) {
-    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c > 0xFF)
-      Refuse(where, "a password holds printable Latin-1 characters only (U+0020-U+007E, U+00A0-U+00FF)");
-    bytes += char(c);
-  }
-  return bytes;
-}
-
-void OutputFromJson(const json& output, const std::u16string& runtime_override, ProjectPlan* plan,
-                    const std::u16string& base) {
-  const std::string where = "output";
-  AllowOnly(output, where,
-            {"package", "runtime", "payload", "method", "level", "dictionary_size", "volume_size", "password",
-             "mask_password"});
-  ProjectOutput& o = plan->output;
-  o.method = kPackageMethodLzma2;
-  std::string package = "Setup.exe";
-  if (output.contains("package")) package = Text(output["package"], Member(where, "package"));
-  CheckFileName(package, Member(where, "package"));
-  if (IsReservedPackageName(package)) Refuse(Member(where, "package"), Quoted(package) + " is the name of a volume or of the downloaded package");
-  o.package_name = TextFromUtf8(package);
-  if (output.contains("payload")) o.payload = PayloadFromJson(output["payload"], Member(where, "payload"));
-  if (output.contains("method")) o.method = MethodFromJson(output["method"], Member(where, "method"));
-  if (output.contains("level")) o.level = uint32_t(Number(output["level"], Member(where, "level"), 9));
-  if (output.contains("dictionary_size")) {
-    std::string at = Member(where, "dictionary_size");
-    o.dictionary_size = uint32_t(Number(output["dictionary_size"], at, kMaxDictionarySize));
-    if (o.method == kPackageMethodZlib) Refuse(at, "zlib has no dictionary size to choose");
-    if (o.dictionary_size < 4096) Refuse(at, "a dictionary holds 4096 bytes at least");
-  }
-  if (output.contains("volume_size")) {
-    std::string at = Member(where, "volume_size");
-    o.volume_size = Number(output["volume_size"], at, UINT64_MAX);
-    if (o.volume_size && o.volume_size < kPackageMinimumVolumeLimit) Refuse(at, "a volume holds 128 bytes at least");
-  }
-  if (output.contains("password")) o.password = PasswordFromJson(output["password"], Member(where, "password"));
-  if (output.contains("mask_password")) o.mask_password = Flag(output["mask_password"], Member(where, "mask_password"));
-
-  if (!EndsWith(Lower(package), ".exe")) return;  // a stand-alone volume needs no runtime
-  if (!runtime_override.empty()) {
-    o.runtime = runtime_override;
-  } else if (output.contains("runtime")) {
-    o.runtime = InputFile(output["runtime"], Member(where, "runtime"), base);
-  } else {
-    Refuse(Member(where, "runtime"), "an executable package needs the runtime Setup.exe (--runtime or output.runtime)");
-  }
-}
 
 // ---- objects ----
 
@@ -429,7 +255,7 @@ std::vector<uint64_t> FileListOrder(ProjectPlan* plan) {
   uint8_t* bytes = nullptr;
   size_t size = 0;
   uint32_t err = BuilderSaveToMemory(plan->table, plan->save_time, &bytes, &size);
-  if (err) throw Fault{err, "cannot save the database (error " + std::to_string(err) + ")"};
+  if (err) throw ProjectFault{err, "cannot save the database (error " + std::to_string(err) + ")"};
   BufferedFile stream{};
   BufferedOpenMemory(&stream, bytes, size);
   ObjectTable* linked = nullptr;
@@ -437,7 +263,7 @@ std::vector<uint64_t> FileListOrder(ProjectPlan* plan) {
   err = DatabaseLoad(&stream, 0, &hooks, &linked);
   BufferedClose(&stream);
   MemFree(bytes);
-  if (err) throw Fault{err, "cannot load the saved database (error " + std::to_string(err) + ")"};
+  if (err) throw ProjectFault{err, "cannot load the saved database (error " + std::to_string(err) + ")"};
   for (uint32_t i = 0; i < linked->files.count; ++i) ids.push_back(ObjectId(linked->files.items[i]));
   ObjectTableDestroy(linked);
   return ids;
@@ -489,7 +315,8 @@ void HeaderOfDatabase(const json& document, const Drafts& drafts, ProjectPlan* p
 void ParseDocument(const json& document, const std::u16string& base, const std::u16string& runtime_override,
                    ProjectPlan* plan) {
   AllowOnly(document, "", {"output", "icon", "readme", "extension", "header", "objects"});
-  OutputFromJson(document.contains("output") ? document["output"] : json::object(), runtime_override, plan, base);
+  ProjectOutputFromJson(document.contains("output") ? document["output"] : json::object(), runtime_override, base,
+                        &plan->output);
   if (document.contains("icon")) plan->icon = InputFile(document["icon"], "icon", base);
   if (document.contains("readme")) plan->readme = InputFile(document["readme"], "readme", base);
   if (document.contains("extension")) plan->extension = InputFile(document["extension"], "extension", base);
@@ -534,7 +361,7 @@ uint32_t ProjectParse(const std::string& project_json, const std::u16string& bas
   }
   try {
     ParseDocument(document, base_folder, runtime_override, plan);
-  } catch (const Fault& fault) {
+  } catch (const ProjectFault& fault) {
     *message = fault.message;
     return fault.error;
   }

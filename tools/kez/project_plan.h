@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "database/object_table.h"
 
 enum class PayloadPlace {
@@ -61,6 +63,10 @@ struct ProjectPlan {
 // *message naming the JSON path of the fault.
 uint32_t ProjectParse(const std::string& project_json, const std::u16string& base_folder,
                       const std::u16string& runtime_override, ProjectPlan* plan, std::string* message);
+
+// The `output` member into *settings (project_output.cpp); throws ProjectFault (project_reading.h).
+void ProjectOutputFromJson(const nlohmann::json& output, const std::u16string& runtime_override,
+                           const std::u16string& base, ProjectOutput* settings);
 
 // Writes every package of the plan into `folder` (which exists) and adds the names of the files
 // written to *written. Returns 0 or the first error, with *message; on failure the files of the
