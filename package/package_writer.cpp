@@ -26,6 +26,7 @@ struct PackageWriter {
   uint64_t header_offset;    // of the current volume in its file
   uint64_t volume_size;      // bytes of the current volume so far
   uint64_t entry_left;       // data bytes the current entry still needs
+  uint64_t written;          // compressed bytes emitted into volumes
   uint32_t failure;
 };
 
@@ -145,6 +146,7 @@ uint32_t Emit(void* context, const uint8_t* bytes, uint32_t count) {
     if (limit && limit - w->volume_size < n) n = uint32_t(limit - w->volume_size);
     if (uint32_t err = BufferedWrite(&w->out, bytes, n)) return err;
     w->volume_size += n;
+    w->written += n;
     bytes += n;
     count -= n;
   }
@@ -255,6 +257,8 @@ uint32_t PackageWriterAddFile(PackageWriter* writer, uint64_t id, const char16_t
   BufferedClose(&in);
   return err ? Fail(writer, err) : ERROR_SUCCESS;
 }
+
+uint64_t PackageWriterBytesWritten(const PackageWriter* writer) { return writer->written; }
 
 uint32_t PackageWriterFinish(PackageWriter* writer, uint32_t error, uint32_t* volume_count) {
   if (volume_count) *volume_count = 0;

@@ -78,6 +78,9 @@ uint32_t PackageWriterAddFile(PackageWriter* writer, uint64_t id, const char16_t
 // only): for streams that deliberately break the rules, such as the tests' damaged packages.
 uint32_t PackageWriterWriteStream(PackageWriter* writer, const void* data, size_t size);
 
+// Compressed bytes handed to the volumes so far (headers and check pairs not counted): for progress.
+uint64_t PackageWriterBytesWritten(const PackageWriter* writer);
+
 // Ends the stream and completes the last volume. With `error` nonzero (the caller's own failure)
 // or after any failure of the writer, the files written are deleted instead. Frees the writer and
 // returns the first error; `volume_count` (may be null) receives the number of volumes written.

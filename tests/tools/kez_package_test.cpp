@@ -110,4 +110,59 @@ TEST_F(KezPackage, ErrorsCarryTheWindowsNumber) {
   EXPECT_NE(run.err.find("error 23"), std::string::npos) << run.err;
 }
 
+// kez build over the example project, and its packages read back by the other commands.
+class KezBuild : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  std::string project = Quote(std::filesystem::path(EXAMPLES_DIR) / "hello" / "project.json");
+  std::string runtime = Quote(folder.Root() / "runtime.exe");
+  std::string out = Quote(folder.Root() / "out");
+  void SetUp() override { WriteBytes(folder.Path("runtime.exe"), FakeExecutable(false, nullptr, 0x4000)); }
+};
+
+TEST_F(KezBuild, ExampleProjectIsReadBackByListExtractAndDump) {
+  KezRun build = Kez(folder, "build " + project + " -o " + out + " --runtime " + runtime);
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_NE(build.err.find("kez: wrote Setup.exe: 3 entries"), std::string::npos) << build.err;
+  EXPECT_NE(build.err.find("kez: wrote Extras.kez: 1 entries"), std::string::npos) << build.err;
+
+  KezRun list = Kez(folder, "list " + Quote(folder.Root() / "out" / "Setup.exe"));
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find("package code {5E1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8}"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("entry FFFFFFFFFFFF0002"), std::string::npos);
+  EXPECT_NE(list.out.find("entry FFFFFFFFFFFF0011  size 84"), std::string::npos) << list.out;
+
+  std::filesystem::path files = folder.Root() / "files";
+  KezRun extract = Kez(folder, "extract " + Quote(folder.Root() / "out" / "Extras.kez") + " " + Quote(files));
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  int count = 0;
+  for (const auto& item : std::filesystem::directory_iterator(files)) {
+    ++count;
+    EXPECT_TRUE(ReadBytes(item.path().u16string()) ==
+                ReadBytes((std::filesystem::path(EXAMPLES_DIR) / "hello" / "payload" / "extra.txt").u16string()));
+  }
+  EXPECT_EQ(count, 1);
+
+  KezRun dump = Kez(folder, "dump " + Quote(folder.Root() / "out" / "Setup.exe"));
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_NE(dump.out.find("\"save_time\": \"0x01DA3C457689C000\""), std::string::npos) << dump.out;
+  EXPECT_NE(dump.out.find("\"value\": \"HelloFolder\""), std::string::npos);
+  EXPECT_NE(dump.out.find("\"value\": 268435460"), std::string::npos) << "inst flags 0x10000004";
+}
+
+TEST_F(KezBuild, QuietBuildPrintsNothingAndABadProjectLeavesNothing) {
+  KezRun quiet = Kez(folder, "build " + project + " -o " + out + " --runtime " + runtime + " -q");
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");
+
+  std::string text = R"({"output": {"package": "Setup.kez"}, "objects": 5})";
+  WriteBytes(folder.Path("bad.json"), Bytes(text.begin(), text.end()));
+  KezRun bad = Kez(folder, "build " + Quote(folder.Root() / "bad.json") + " -o " + Quote(folder.Root() / "other"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("bad.json: objects: "), std::string::npos) << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(folder.Root() / "other"));
+
+  EXPECT_EQ(Kez(folder, "build " + project).status, 2);
+}
+
 }  // namespace

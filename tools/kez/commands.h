@@ -15,3 +15,6 @@ int KezExtract(int argc, char** argv);
 // Setup databases as JSON (dump_command.cpp, undump_command.cpp).
 int KezDump(int argc, char** argv);
 int KezUndump(int argc, char** argv);
+
+// The package builder (build_command.cpp).
+int KezBuild(int argc, char** argv);

@@ -205,16 +205,22 @@ ordered_json HeaderJson(ObjectTable* table) {
   return header;
 }
 
-void PackageCodeFromJson(ObjectTable* table, const json& value) {
+void GuidFromJson(const json& value, uint8_t code[16]) {
   unsigned d1, d2, d3, b[8];
   if (!value.is_string() ||
       sscanf(value.get_ref<const std::string&>().c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0],
              &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7]) != 11 ||
       value.get_ref<const std::string&>().size() != 38)
     throw JsonError("package_code is a GUID: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
-  uint8_t code[16] = {uint8_t(d1), uint8_t(d1 >> 8), uint8_t(d1 >> 16), uint8_t(d1 >> 24),
-                      uint8_t(d2), uint8_t(d2 >> 8), uint8_t(d3), uint8_t(d3 >> 8)};
+  const uint8_t head[8] = {uint8_t(d1), uint8_t(d1 >> 8), uint8_t(d1 >> 16), uint8_t(d1 >> 24),
+                           uint8_t(d2), uint8_t(d2 >> 8), uint8_t(d3), uint8_t(d3 >> 8)};
+  for (int i = 0; i < 8; ++i) code[i] = head[i];
   for (int i = 0; i < 8; ++i) code[8 + i] = uint8_t(b[i]);
+}
+
+void PackageCodeFromJson(ObjectTable* table, const json& value) {
+  uint8_t code[16];
+  GuidFromJson(value, code);
   BuilderSetPackageCode(table, code);
 }
 
@@ -327,23 +333,35 @@ void SetField(SetupObject* o, unsigned slot, uint8_t type, const json& value) {
   }
 }
 
+// {"type": ..., "value": ...}, or the value alone.
+void FieldFromJson(SetupObject* o, unsigned slot, const json& field) {
+  const ClassDescriptor* cls = ObjectClass(o);
+  uint8_t type = ClassFieldType(cls, slot);
+  if (!type) throw JsonError("slot " + std::to_string(slot) + " is no stored field of " + TagText(cls->tag));
+  bool described = field.is_object() && field.contains("value") && !field.contains("default");
+  if (described && field.contains("type") && TypeFromJson(field["type"]) != type)
+    throw JsonError("slot " + std::to_string(slot) + " of " + TagText(cls->tag) + " is of type " + kTypeNames[type]);
+  try {
+    SetField(o, slot, type, described ? field["value"] : field);
+  } catch (const JsonError& e) {
+    throw JsonError("slot " + std::to_string(slot) + ": " + e.what());
+  }
+}
+
 void FieldsFromJson(SetupObject* o, const json& fields) {
   if (!fields.is_object()) throw JsonError("\"fields\" is an object keyed by slot");
-  const ClassDescriptor* cls = ObjectClass(o);
-  for (const auto& item : fields.items()) {
-    unsigned slot = unsigned(NumberFromJson(json(item.key()), 255));
-    uint8_t type = ClassFieldType(cls, slot);
-    if (!type) throw JsonError("slot " + item.key() + " is no stored field of " + TagText(cls->tag));
-    const json& field = item.value();
-    // {"type": ..., "value": ...}, or the value alone.
-    bool described = field.is_object() && field.contains("value") && !field.contains("default");
-    if (described && field.contains("type") && TypeFromJson(field["type"]) != type)
-      throw JsonError("slot " + item.key() + " of " + TagText(cls->tag) + " is of type " + kTypeNames[type]);
-    try {
-      SetField(o, slot, type, described ? field["value"] : field);
-    } catch (const JsonError& e) {
-      throw JsonError("slot " + item.key() + ": " + e.what());
-    }
+  for (const auto& item : fields.items()) FieldFromJson(o, unsigned(NumberFromJson(json(item.key()), 255)), item.value());
+}
+
+// Runs `step`, turning a JsonError into false and its text.
+template <typename Step>
+bool Explained(Step step, std::string* error) {
+  try {
+    step();
+    return true;
+  } catch (const JsonError& e) {
+    *error = e.what();
+    return false;
   }
 }
 
@@ -428,4 +446,20 @@ ObjectTable* DatabaseFromJson(const json& document, uint64_t* save_time, std::st
     return nullptr;
   }
   return table;
+}
+
+bool DatabaseNumberFromJson(const json& value, uint64_t maximum, uint64_t* number, std::string* error) {
+  return Explained([&] { *number = NumberFromJson(value, maximum); }, error);
+}
+
+bool DatabaseGuidFromJson(const json& value, uint8_t guid[16], std::string* error) {
+  return Explained([&] { GuidFromJson(value, guid); }, error);
+}
+
+bool DatabaseHeaderFromJson(ObjectTable* table, const json& header, uint64_t* save_time, std::string* error) {
+  return Explained([&] { HeaderFromJson(table, header, save_time); }, error);
+}
+
+bool DatabaseFieldFromJson(SetupObject* object, unsigned slot, const json& field, std::string* error) {
+  return Explained([&] { FieldFromJson(object, slot, field); }, error);
 }

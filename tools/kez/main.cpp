@@ -11,6 +11,7 @@ const KezCommand kCommands[] = {
     {"extract", "FILE DIR [--password P]", KezExtract},
     {"dump", "FILE [--password P]", KezDump},
     {"undump", "JSON OUT", KezUndump},
+    {"build", "PROJECT.json -o OUT [--runtime SETUP.EXE] [-q]", KezBuild},
     {nullptr, nullptr, nullptr},
 };
 
