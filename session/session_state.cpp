@@ -35,7 +35,7 @@ SessionState* SessionCreate(uint32_t passwordSeed) {
   s->language_request = kNoLanguageRequest;
   s->show_command = kShowDefault;
   s->password_seed = passwordSeed;
-  Scramble(s->password, kPasswordBufferSize, passwordSeed);
+  Scramble(s->password, kRememberedPasswordSize, passwordSeed);
   SessionSetText(&s->title, kLibraryName);
   return s;
 }
@@ -48,7 +48,7 @@ void SessionFree(SessionState* s) {
                            &s->user_name, &s->user_domain, &s->user_sid})
     SessionSetText(field, nullptr);
   ArgumentFree(&s->arguments);
-  WipeMemory(s->password, kPasswordBufferSize);
+  WipeMemory(s->password, kRememberedPasswordSize);
   MemFree(s);
 }
 

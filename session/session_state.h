@@ -18,7 +18,7 @@ enum : int32_t {
   kRunModeResume = 5,
 };
 
-constexpr size_t kPasswordBufferSize = 64;  // at most 63 bytes of ANSI text, kept scrambled
+constexpr size_t kRememberedPasswordSize = 64;  // at most 63 bytes of ANSI text, kept scrambled
 constexpr uint16_t kNoLanguageRequest = 0xFFFF;
 constexpr int32_t kShowDefault = 10;          // SW_SHOWDEFAULT
 constexpr char16_t kLibraryName[] = u"Ostrel setup library";
@@ -39,7 +39,7 @@ struct SessionState {
   char16_t* source_folder;          // s:
   char16_t* package_folder;         // z:
   char16_t* log_path;               // log:
-  uint8_t password[kPasswordBufferSize];  // p:, scrambled with password_seed (session_password.h)
+  uint8_t password[kRememberedPasswordSize];  // p:, scrambled with password_seed (session_password.h)
   uint32_t password_seed;           // the run identifier
   int32_t show_command;             // of the main window
   ArgumentVector arguments;         // the split command line, program path first

@@ -68,8 +68,9 @@ struct DialogHooks {
   void (*load_resources)();
   // Close every dialog window still open and release the fonts and brushes.
   void (*close_all_and_release)();
-  // The password prompt: 0 with a password in `buffer` (`capacity` bytes), else 86 or 1223.
-  uint32_t (*ask_password)(bool mask_input, bool retry, uint8_t* buffer, uint32_t capacity, uint32_t* length);
+  // The variable-refresh timer of the main window fired: every control registered for
+  // enable-condition re-evaluation receives message 0x80C3.
+  void (*refresh_conditions)();
   // The verification progress window: codes 1 start (total), 2 progress (count), 3 end; returns
   // 1223 when its Cancel button was pressed.
   uint32_t (*verify_progress)(uint32_t code, uint64_t amount);
