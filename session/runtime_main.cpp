@@ -32,6 +32,7 @@
 #include "session/session_resources.h"
 #include "session/session_run_control.h"
 #include "session/session_state.h"
+#include "session/session_variables.h"
 #include "session/subsystem_hooks.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
@@ -48,44 +49,6 @@ void WriteFirstRecords(const char16_t* commandLine) {
   char16_t* shown = CommandLineHidePasswords(commandLine);
   TraceList(TR("I0094"), 1, shown);
   MemFree(shown);
-}
-
-// The variables that mirror the session (502, 505-509) and the session's side of variable changes.
-bool FindMirrored(uint32_t id) {
-  SessionState* s = SessionCurrent();
-  if (!s || !s->database) return false;
-  const PointerList& variables = s->database->variables;
-  for (uint32_t i = 0; i < variables.count; ++i)
-    if (SlotU32(variables.items[i], kSymbId) == id) return true;
-  return false;
-}
-
-bool ReadMirrored(uint32_t id, int32_t* value) {
-  if (!FindMirrored(id)) return false;
-  *value = VariableInt(SessionCurrent()->database, id);
-  return true;
-}
-
-void WriteMirrored(uint32_t id, int32_t value) {
-  if (FindMirrored(id)) VariableSetInt(SessionCurrent()->database, id, value);
-}
-
-const SessionVariableBridge kBridge = {ReadMirrored, WriteMirrored};
-
-void UiLevelChanged(int level) {
-  if (SessionState* s = SessionCurrent()) s->quiet_level = level;
-}
-
-void PackageFolderChanged(const char16_t* text) {
-  if (SessionState* s = SessionCurrent()) SessionSetText(&s->package_folder, text);
-}
-
-const VariableSessionHooks kVariableHooks = {UiLevelChanged, PackageFolderChanged};
-
-void SubstituteForMessages(const char16_t* text, char16_t* start, char16_t* end) {
-  SessionState* s = SessionCurrent();
-  if (s && s->database) Substitute(s->database, text, start, end);
-  else TextCopy(start, end, text);
 }
 
 // 0x80C1: the top-level sequences, then the finalisation.
@@ -145,8 +108,7 @@ void ReleaseSession(SessionState* s) {
   MainWindowUnregisterClass();
   JournalFree();
   if (Hooks()->extension.unload) Hooks()->extension.unload();
-  SessionSetVariableBridge(nullptr);
-  VariablesSetSessionHooks(nullptr);
+  SessionDisconnectVariables();
   ObjectTableDestroy(s->database);
   s->database = nullptr;
   SystemPathsClear();
@@ -161,9 +123,7 @@ int RuntimeMain(const char16_t* commandLine) {
   SessionState* session = SessionCreate(Process()->run_identifier);
   SessionSetCurrent(session);
   SessionInstallRunControl();
-  SessionSetVariableBridge(&kBridge);
-  VariablesSetSessionHooks(&kVariableHooks);
-  MessageBoxSetSubstituteHook(SubstituteForMessages);
+  SessionConnectVariables();
   WriteFirstRecords(commandLine);
 
   MainContext main{session, commandLine};
@@ -174,7 +134,6 @@ int RuntimeMain(const char16_t* commandLine) {
   Trace(TR("I1106"), u"%d", int(result));
   RestartIfDecided(session);
   SessionRemoveRunControl();
-  MessageBoxSetSubstituteHook(nullptr);
   SessionFree(session);
   return int(result);
 }
