@@ -225,7 +225,9 @@ void SmallIconBitmap(int32_t bits, int32_t scale, uint32_t* resource, int32_t* s
 
 bool InitializeRuntime(SessionState* s) {
   if (Steps(s)) return true;
-  QelShowMessageBox(nullptr, MB_OK | MB_ICONERROR, IDOK, MessageBoxTimeout(), MessageTextId(IDS_INIT_ERROR));
-  SessionRecordExitCode(s, 2);
+  if (SessionExitCode(s) == 0) {  // a failure that was reported already (another instance) shows no second box
+    QelShowMessageBox(nullptr, MB_OK | MB_ICONERROR, IDOK, MessageBoxTimeout(), MessageTextId(IDS_INIT_ERROR));
+    SessionRecordExitCode(s, 2);
+  }
   return false;
 }

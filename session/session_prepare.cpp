@@ -254,7 +254,9 @@ void ChooseLanguage(SessionState* s, ObjectTable* db) {
 bool PrepareSession(SessionState* s) {
   if (Steps(s)) return true;
   if (Hooks()->file_installation.delete_temporary_files) Hooks()->file_installation.delete_temporary_files(s->database);
-  QelShowMessageBox(nullptr, MB_OK | MB_ICONERROR, IDOK, MessageBoxTimeout(), MessageTextId(IDS_INIT_ERROR));
-  SessionRecordExitCode(s, 2);
+  if (SessionExitCode(s) == 0) {  // a failure that was reported already (another instance) shows no second box
+    QelShowMessageBox(nullptr, MB_OK | MB_ICONERROR, IDOK, MessageBoxTimeout(), MessageTextId(IDS_INIT_ERROR));
+    SessionRecordExitCode(s, 2);
+  }
   return false;
 }
