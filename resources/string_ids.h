@@ -24,3 +24,8 @@
 #define IDS_ALREADY_RUNNING 488
 #define IDS_USAGE 489
 #define IDS_PROGRESS_FIRST 512          /* 512-576: progress texts of the actions */
+
+/* Dialog templates and their controls. */
+#define IDD_LANGUAGE 2
+#define IDC_LANGUAGE_PROMPT 256
+#define IDC_LANGUAGE_LIST 257

@@ -9,6 +9,6 @@
 // it scrambled. Local copies are wiped.
 void SessionStorePassword(SessionState* session, const char16_t* text);
 
-// Unscrambles the password into `plain` (kPasswordBufferSize bytes) and returns its length. The
+// Unscrambles the password into `plain` (kRememberedPasswordSize bytes) and returns its length. The
 // caller wipes `plain` (WipeMemory) after use.
 uint32_t SessionRevealPassword(const SessionState* session, uint8_t* plain);

@@ -7,6 +7,8 @@
 
 #include "session/argument_vector.h"
 
+struct ObjectTable;
+
 enum : int32_t {
   kRunModeUnknown = 0,
   kRunModeInstall = 1,
@@ -16,7 +18,7 @@ enum : int32_t {
   kRunModeResume = 5,
 };
 
-constexpr size_t kPasswordBufferSize = 64;  // at most 63 bytes of ANSI text, kept scrambled
+constexpr size_t kRememberedPasswordSize = 64;  // at most 63 bytes of ANSI text, kept scrambled
 constexpr uint16_t kNoLanguageRequest = 0xFFFF;
 constexpr int32_t kShowDefault = 10;          // SW_SHOWDEFAULT
 constexpr char16_t kLibraryName[] = u"Ostrel setup library";
@@ -37,7 +39,7 @@ struct SessionState {
   char16_t* source_folder;          // s:
   char16_t* package_folder;         // z:
   char16_t* log_path;               // log:
-  uint8_t password[kPasswordBufferSize];  // p:, scrambled with password_seed (session_password.h)
+  uint8_t password[kRememberedPasswordSize];  // p:, scrambled with password_seed (session_password.h)
   uint32_t password_seed;           // the run identifier
   int32_t show_command;             // of the main window
   ArgumentVector arguments;         // the split command line, program path first
@@ -51,7 +53,73 @@ struct SessionState {
   bool right_to_left;               // message boxes read right to left
   void* main_window;                // HWND of the main window, once it exists
   char16_t* title;                  // title of the setup's windows and message boxes
+  int32_t phase;                    // kPhase*
+  bool cancel_requested;            // the user asked to cancel and the installation was cancelled
+  bool restart_decided;             // the finalisation decided to restart the system
+  bool fonts_installed;             // fonts were installed (a font-change broadcast is due)
+
+  // The loaded setup database and where it came from.
+  ObjectTable* database;
+  char16_t* database_file;          // the file the database was loaded from
+  char16_t* package_path;           // the package the run started from (or the one picked instead)
+  uint8_t package_code[16];
+  bool fresh_installation;          // the database's installation time is 0
+
+  // Facts of the machine and the account.
+  uint16_t system_language;
+  uint16_t user_language;
+  char16_t thousands_separator[4];
+  char16_t* system_folder;
+  char16_t* user_name;
+  char16_t* user_domain;
+  char16_t* user_sid;
+  bool administrator;
+  bool server;
+  int32_t display_width;            // pixels
+  int32_t display_height;
+  int32_t display_dpi_x;            // pixels per logical inch
+  int32_t display_dpi_y;
+  int32_t display_bits;             // colour bits per pixel (bits x planes)
+  int32_t display_scale;            // percent: 100 x horizontal dpi / 96, rounded
 };
+
+// Phases of a run.
+enum : int32_t {
+  kPhaseStarting = 0,
+  kPhaseRunning = 1,     // the top-level sequences run
+  kPhaseCompleting = 2,  // the journal is finalized
+  kPhaseRolledBack = 3,
+  kPhaseFinished = 4,
+};
+
+// Installation states (negative: final).
+enum : int32_t {
+  kStateInitial = 0,
+  kStateInstalling = 1,
+  kStateCompleted = 2,
+  kStateAborted = -1,
+  kStateCancelled = -2,
+};
+
+// Predefined variables that mirror fields of the session.
+enum : uint32_t {
+  kVarExitCode = 502,
+  kVarInstalled = 503,
+  kVarQuietLevel = 505,
+  kVarRestartMode = 506,
+  kVarRestartNeeded = 507,
+  kVarRunMode = 508,
+  kVarState = 509,
+};
+
+// While a database is loaded the session's values live in its predefined variables as well: the
+// database may change them. The bridge reads and writes them (installed by the start-up sequence);
+// without it, or while no database is loaded, the session's own fields are the values.
+struct SessionVariableBridge {
+  bool (*read_int)(uint32_t id, int32_t* value);  // false when the variable cannot be read
+  void (*write_int)(uint32_t id, int32_t value);
+};
+void SessionSetVariableBridge(const SessionVariableBridge* bridge);
 
 // A new record with the defaults; the password buffer starts scrambled (empty) with `password_seed`.
 SessionState* SessionCreate(uint32_t password_seed);
@@ -70,6 +138,25 @@ const char16_t* RunModeName(int32_t run_mode);
 SessionState* SessionCurrent();
 void SessionSetCurrent(SessionState* session);
 
-// Records an exit code: the first non-zero code wins. Writes an I record with the current and the
-// requested code.
+// Records an exit code: the first non-zero code wins (the current code is read back from variable
+// 502 first). Writes an I record with the current and the requested code and publishes the result
+// in variable 502.
 void SessionRecordExitCode(SessionState* session, int32_t code);
+// The exit code, read back from variable 502 while a database is loaded.
+int32_t SessionExitCode(SessionState* session);
+
+// The values that the database may change, read from their variables first (above).
+int32_t SessionRunMode(SessionState* session);        // 508
+int32_t SessionQuietLevel(SessionState* session);     // 505
+int32_t SessionRestartMode(SessionState* session);    // 506
+int32_t SessionRestartNeeded(SessionState* session);  // 507
+int32_t SessionInstallState(SessionState* session);   // 509
+
+// Sets the installation state (variable 509). Once negative it no longer changes. The first
+// negative state records exit code 5 for -2 (cancelled) and 6 otherwise, writes W0001 (state, exit
+// code) and tells the extension library (event 9).
+void SessionSetState(SessionState* session, int32_t state);
+// Sets the phase, writing an I record with the old and the new phase.
+void SessionSetPhase(SessionState* session, int32_t phase);
+void SessionSetRestartNeeded(SessionState* session, int32_t flag);  // 507
+void SessionSetRestartMode(SessionState* session, int32_t mode);    // 506

@@ -210,7 +210,7 @@ class Switches : public ::testing::Test {
 };
 
 std::string Password(const SessionState* s) {
-  uint8_t plain[kPasswordBufferSize];
+  uint8_t plain[kRememberedPasswordSize];
   uint32_t length = SessionRevealPassword(s, plain);
   std::string text(reinterpret_cast<char*>(plain), length);
   WipeMemory(plain, sizeof plain);
@@ -332,7 +332,7 @@ TEST_F(Switches, UsageAndHelpEndTheRun) {
 TEST_F(Switches, PasswordIsStoredScrambledAndHiddenInTheArguments) {
   SessionState* s = Parse({u"/p:secret", u"/q"});
   EXPECT_EQ(Password(s), "secret");
-  std::string buffer(reinterpret_cast<const char*>(s->password), kPasswordBufferSize);
+  std::string buffer(reinterpret_cast<const char*>(s->password), kRememberedPasswordSize);
   EXPECT_EQ(buffer.find("secret"), std::string::npos);
   EXPECT_EQ(buffer.find("ecre"), std::string::npos);
   EXPECT_EQ(std::u16string(s->arguments.texts[1]), u"/p:*HIDDEN*");

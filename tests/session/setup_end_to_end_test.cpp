@@ -87,8 +87,10 @@ TEST(SetupEndToEnd, UsageInQuietModeEndsWithNine) {
       << run.lines[3];
 }
 
-TEST(SetupEndToEnd, PlainRunEndsWithZero) {
-  SetupRun run = RunSetup(u"");
-  EXPECT_EQ(run.exit_code, 0u);
-  ExpectFirstLines(run, u"\"" + SetupPath() + u"\"");
+TEST(SetupEndToEnd, RunWithoutPackageOrDatabaseEndsWithThree) {
+  SetupRun run = RunSetup(u" /q2");
+  EXPECT_EQ(run.exit_code, 3u);
+  ExpectFirstLines(run, u"\"" + SetupPath() + u"\" /q2");
+  EXPECT_TRUE(std::regex_search(run.log, std::regex("QEL:E0002\\|[^|]*\\|.*Setup\\.dat\\|2\n")));
+  EXPECT_TRUE(std::regex_search(run.log, std::regex("QEL:I0013\\|[^|]*\\|.*Error 2 while loading archive")));
 }

@@ -1,0 +1,122 @@
+// a107 Query cancellation, a200 Message box and a213 Set an internal variable.
+#include <windows.h>
+
+#include "actions/abort_on_failure.h"
+#include "actions/action_object.h"
+#include "actions/dialog_result.h"
+#include "actions/flow_action_methods.h"
+#include "database/localized_text.h"
+#include "expr/database_resolver.h"
+#include "expr/variables.h"
+#include "resources/string_ids.h"
+#include "runtime/heap.h"
+#include "runtime/trace.h"
+#include "session/session_state.h"
+#include "ui/message_box.h"
+
+namespace {
+
+enum : unsigned {
+  kMessageBoxStyle = 22,    // a200: u32
+  kMessageBoxTimeout = 23,  // a200: u32, milliseconds
+  kMessageBoxDefault = 24,  // a200: int, the answer without a user
+  kSetVariableName = 22,    // a213: text
+  kSetVariableValue = 23,   // a213: localized text
+};
+
+enum : uint32_t {
+  kMessageAbortAlways = 0x10000,    // abort the installation whatever the answer
+  kMessageAbortOnCancel = 0x20000,  // abort when the answer is Cancel or Abort
+};
+
+constexpr unsigned kInstallationProductText = 20;
+constexpr size_t kNameCapacity = 1024;
+
+HWND MainWindow() {
+  SessionState* s = SessionCurrent();
+  return s ? static_cast<HWND>(s->main_window) : nullptr;
+}
+
+uint16_t Language() {
+  SessionState* s = SessionCurrent();
+  return s ? s->ui_language : 0;
+}
+
+bool UserMayCancel(SessionState* s) {
+  SetupObject* installation = s->database ? s->database->installation : nullptr;
+  uint32_t abortMask = installation ? SlotU32(installation, 14) : 0;
+  return (s->error_abort_mask & kFailureUserCancel) && (abortMask & kFailureUserCancel);
+}
+
+int32_t QueryCancellation(SetupObject*, ObjectTable* db, uint32_t*) {
+  SessionState* s = SessionCurrent();
+  if (s->cancel_requested) return kResultDone;
+  if (!UserMayCancel(s)) {
+    Trace(TR("I1740"), u"0x%08X", s->error_abort_mask);
+    return kResultCancelled;
+  }
+  int32_t state = SessionInstallState(s);
+  if (state == kStateInitial || state == kStateInstalling) {
+    const char16_t* product = db->installation ? SlotText(db->installation, kInstallationProductText) : nullptr;
+    int answer = QelShowMessageBox(MainWindow(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, IDNO,
+                                   MessageBoxTimeout(), MessageTextId(IDS_CANCEL_QUESTION), product ? product : u"");
+    if (answer != IDYES) return kResultCancelled;
+  } else if (state >= 0) {
+    return kResultCancelled;
+  }
+  SessionSetState(s, kStateCancelled);
+  s->cancel_requested = true;
+  Trace(TR("W1741"), u"%d", state);
+  return kResultDone;
+}
+
+int32_t ShowMessage(SetupObject* action, ObjectTable*, uint32_t*) {
+  const char16_t* text = LocalizedTextFor(SlotLocalized(action, kActionDescription), Language());
+  uint32_t style = SlotU32(action, kMessageBoxStyle) | kMessageSubstitute | kMessageUnformatted;
+  int answer = QelShowMessageBox(MainWindow(), style, SlotInt(action, kMessageBoxDefault),
+                                 SlotU32(action, kMessageBoxTimeout), text);
+  uint32_t flags = ActionFlags(action);
+  bool cancelled = answer == IDCANCEL || answer == IDABORT;
+  if ((flags & kMessageAbortAlways) || ((flags & kMessageAbortOnCancel) && cancelled)) {
+    AbortOnFailure(kFailureAlways, false);
+    return kResultCancelled;
+  }
+  return ActionResultFromDialog(answer);
+}
+
+int32_t SetVariable(SetupObject* action, ObjectTable* db, uint32_t*) {
+  const char16_t* name = SlotText(action, kSetVariableName);
+  SetupObject* variable = VariableFind(db, name ? name : u"");
+  if (variable && (ActionFlags(action) & kActionFlagIndirect)) {
+    char16_t target[kNameCapacity];
+    VariableValueOf(db, variable, target, target + kNameCapacity - 1);
+    variable = VariableFind(db, target);
+  }
+  if (!variable) return kResultDone;
+  const char16_t* value = LocalizedTextFor(SlotLocalized(action, kSetVariableValue), Language());
+  auto* substituted = MemNew<char16_t>(kSubstituteBufferCapacity);
+  Substitute(db, value, substituted, substituted + kSubstituteBufferCapacity - 1);
+  VariableSetObject(db, variable, substituted);
+  MemFree(substituted);
+  return kResultDone;
+}
+
+}  // namespace
+
+const ActionMethods kQueryCancellationMethods = {
+    QueryCancellation,  // run
+    nullptr,            // finalize
+    nullptr,            // rollback
+};
+
+const ActionMethods kMessageBoxMethods = {
+    ShowMessage,  // run
+    nullptr,      // finalize
+    nullptr,      // rollback
+};
+
+const ActionMethods kSetVariableMethods = {
+    SetVariable,  // run
+    nullptr,      // finalize
+    nullptr,      // rollback
+};
