@@ -98,6 +98,35 @@ struct Finished {
   bool timed_out;
 };
 
+// Starts `command_line` with TMP and TEMP pointing at `temp_folder` (the caller's own values are
+// restored at once). Returns false with the last error kept where the program cannot start.
+inline bool StartProgram(const std::u16string& command_line, const std::u16string& temp_folder,
+                         STARTUPINFOW* startup, BOOL inherit_handles, PROCESS_INFORMATION* process) {
+  wchar_t tmp[MAX_PATH + 1], temp[MAX_PATH + 1];
+  GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH + 1);
+  GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH + 1);
+  SetEnvironmentVariableW(L"TMP", W(temp_folder));
+  SetEnvironmentVariableW(L"TEMP", W(temp_folder));
+  std::u16string line = command_line;
+  BOOL started = CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(&line[0]), nullptr, nullptr, inherit_handles, 0,
+                                nullptr, nullptr, startup, process);
+  DWORD error = GetLastError();
+  SetEnvironmentVariableW(L"TMP", tmp);
+  SetEnvironmentVariableW(L"TEMP", temp);
+  SetLastError(error);
+  return started != FALSE;
+}
+
+// Waits for a started program and returns its exit code (STILL_ACTIVE where it did not end in time);
+// closes its handles.
+inline DWORD FinishProgram(PROCESS_INFORMATION* process, DWORD timeout_ms) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process->hProcess, timeout_ms) == WAIT_OBJECT_0) GetExitCodeProcess(process->hProcess, &code);
+  CloseHandle(process->hProcess);
+  CloseHandle(process->hThread);
+  return code;
+}
+
 // Runs `command_line` with TMP and TEMP pointing at `temp_folder`, collecting standard error.
 inline Finished RunProgram(const std::u16string& command_line, const std::u16string& temp_folder,
                            DWORD timeout_ms = 300000) {
@@ -112,21 +141,13 @@ inline Finished RunProgram(const std::u16string& command_line, const std::u16str
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
-  wchar_t tmp[MAX_PATH + 1], temp[MAX_PATH + 1];
-  GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH + 1);
-  GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH + 1);
-  SetEnvironmentVariableW(L"TMP", W(temp_folder));
-  SetEnvironmentVariableW(L"TEMP", W(temp_folder));
-  std::u16string line = command_line;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(&line[0]), nullptr, nullptr, TRUE, 0, nullptr,
-                                nullptr, &startup, &process);
-  SetEnvironmentVariableW(L"TMP", tmp);
-  SetEnvironmentVariableW(L"TEMP", temp);
+  bool started = StartProgram(command_line, temp_folder, &startup, TRUE, &process);
+  DWORD startError = GetLastError();
   CloseHandle(writeEnd);
   if (!started) {
     CloseHandle(readEnd);
-    result.exit_code = GetLastError();
+    result.exit_code = startError;
     result.timed_out = true;
     return result;
   }
@@ -134,11 +155,19 @@ inline Finished RunProgram(const std::u16string& command_line, const std::u16str
   DWORD got;
   while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) result.error_output.append(buffer, got);
   CloseHandle(readEnd);
-  result.timed_out = WaitForSingleObject(process.hProcess, timeout_ms) != WAIT_OBJECT_0;
-  GetExitCodeProcess(process.hProcess, &result.exit_code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  result.exit_code = FinishProgram(&process, timeout_ms);
+  result.timed_out = result.exit_code == STILL_ACTIVE;
   return result;
 }
+
+#ifdef SETUP_EXE_RELATIVE_PATH
+// The full path of the Setup.exe built beside this test program (the test target defines where).
+inline std::u16string SetupPath() {
+  std::u16string relative = ProgramFolder() + SETUP_EXE_RELATIVE_PATH;
+  wchar_t full[MAX_PATH + 1];
+  GetFullPathNameW(W(relative), MAX_PATH + 1, full, nullptr);
+  return reinterpret_cast<const char16_t*>(full);
+}
+#endif
 
 }  // namespace test_support

@@ -17,13 +17,6 @@ namespace {
 constexpr char kStamp[] = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}";
 constexpr char kPrefixTail[] = "\\|[0-9A-F]{4}-[0-9A-F]{16}";
 
-std::u16string SetupPath() {
-  std::u16string relative = ProgramFolder() + reinterpret_cast<const char16_t*>(SETUP_EXE_RELATIVE_PATH);
-  wchar_t full[MAX_PATH + 1];
-  GetFullPathNameW(W(relative), MAX_PATH + 1, full, nullptr);
-  return reinterpret_cast<const char16_t*>(full);
-}
-
 std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {

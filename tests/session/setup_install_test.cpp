@@ -18,13 +18,6 @@ using namespace test_support;
 
 namespace {
 
-std::u16string SetupPath() {
-  std::u16string relative = ProgramFolder() + reinterpret_cast<const char16_t*>(SETUP_EXE_RELATIVE_PATH);
-  wchar_t full[MAX_PATH + 1];
-  GetFullPathNameW(W(relative), MAX_PATH + 1, full, nullptr);
-  return reinterpret_cast<const char16_t*>(full);
-}
-
 std::string Utf8(const std::u16string& text) { return TextToUtf8(text); }
 
 // A JSON string literal of a path.
@@ -57,7 +50,7 @@ class Workspace {
   std::u16string root_;
 };
 
-struct Run {
+struct SetupRun {
   DWORD exit_code = 0;
   std::string log;                   // the log without its byte-order mark
   std::vector<std::u16string> logs;  // names of the log files left in the temporary folder
@@ -103,8 +96,8 @@ std::u16string Build(const Workspace& w, const std::string& project) {
   return w.Path(u"out\\Setup.exe");
 }
 
-Run Start(const Workspace& w, const std::u16string& program, const std::u16string& arguments) {
-  Run run;
+SetupRun Start(const Workspace& w, const std::u16string& program, const std::u16string& arguments) {
+  SetupRun run;
   Finished finished = RunProgram(u"\"" + program + u"\" " + arguments, w.Path(u"temp"));
   EXPECT_FALSE(finished.timed_out);
   run.exit_code = finished.exit_code;
@@ -132,7 +125,7 @@ TEST(SetupInstall, CompletedInstallationCommitsAndSavesTheDatabase) {
   std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main")",
                                           R"({"tag": "aseq", "name": "main", "fields": {"name": "Main",
                                              "actions": ["@prepare", "@greet", "@complete"]}})"));
-  Run run = Start(w, setup, u"/q2");
+  SetupRun run = Start(w, setup, u"/q2");
   EXPECT_EQ(run.exit_code, 0u) << run.log;
   ASSERT_EQ(run.logs.size(), 1u);
   EXPECT_TRUE(std::regex_match(Utf8(run.logs[0]), std::regex("Probe-\\d{8}T\\d{6}-Install\\.log")))
@@ -163,7 +156,7 @@ TEST(SetupInstall, StoppingBeforeCompletionRollsBack) {
                                           R"({"tag": "a004", "name": "stop", "fields": {"name": "Stop"}},
                                              {"tag": "aseq", "name": "main", "fields": {"name": "Main",
                                              "actions": ["@prepare", "@greet", "@stop", "@complete"]}})"));
-  Run run = Start(w, setup, u"/q2");
+  SetupRun run = Start(w, setup, u"/q2");
   EXPECT_EQ(run.exit_code, 6u) << run.log;
   EXPECT_TRUE(run.Has("QEL:I1172\\|[^|]*\\|1\\|1\n"));
   EXPECT_TRUE(run.Has("QEL:I0057"));
@@ -186,7 +179,7 @@ TEST(SetupInstall, NeededRestartWithRestartModeZeroEndsWithTwelve) {
   for (const auto& c : cases) {
     Workspace w;
     std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main", "restart_mode": 0)", c.first));
-    Run run = Start(w, setup, c.second);
+    SetupRun run = Start(w, setup, c.second);
     EXPECT_EQ(run.exit_code, 12u) << run.log;
     EXPECT_TRUE(run.Has("QEL:I0060"));
     EXPECT_TRUE(run.Has("QEL:I1100\\|[^|]*\\|0\\|12\n"));
@@ -199,7 +192,7 @@ TEST(SetupInstall, MissingFirstSequenceEndsWithNineteen) {
   Workspace w;
   std::u16string setup = Build(w, Project(w, "", R"({"tag": "aseq", "name": "unused", "fields": {"name": "Unused",
                                                        "actions": ["@prepare"]}})"));
-  Run run = Start(w, setup, u"/q2");
+  SetupRun run = Start(w, setup, u"/q2");
   EXPECT_EQ(run.exit_code, 19u) << run.log;
   EXPECT_TRUE(run.Has("QEL:E1723\\|[^|]*\\|0000000000000000\n"));
   EXPECT_TRUE(run.Has("QEL:I0057"));
@@ -213,7 +206,7 @@ TEST(SetupInstall, CancelledSequenceAndQuestionInQuietMode) {
                                           R"({"tag": "a107", "name": "ask", "fields": {"name": "Ask", "progress_text_id": 535}},
                                              {"tag": "aseq", "name": "main", "fields": {"name": "Main",
                                              "actions": ["@prepare", "@ask", "@complete"]}})"));
-  Run run = Start(w, setup, u"/q2");
+  SetupRun run = Start(w, setup, u"/q2");
   EXPECT_EQ(run.exit_code, 19u) << run.log;
   EXPECT_TRUE(run.Has("QEL:I0013\\|[^|]*\\|The installation of Probe is not complete yet\\.##Do you want to cancel anyway\\?\\|0x00000124\\|7\n"));
   EXPECT_TRUE(run.Has("QEL:I0057"));
@@ -226,7 +219,7 @@ TEST(SetupInstall, DatabaseWithoutInstallationRecordEndsWithThree) {
   BuilderAddObject(table, TagOf("aseq"), 5);
   ASSERT_EQ(BuilderSaveToPath(table, 1, w.Path(u"out\\Setup.dat").c_str()), 0u);
   ObjectTableDestroy(table);
-  Run run = Start(w, SetupPath(), u"/q2 \"/d:" + w.Path(u"out\\Setup.dat") + u"\"");
+  SetupRun run = Start(w, SetupPath(), u"/q2 \"/d:" + w.Path(u"out\\Setup.dat") + u"\"");
   EXPECT_EQ(run.exit_code, 3u) << run.log;
   EXPECT_TRUE(run.Has("QEL:E0002\\|[^|]*\\|.*Setup\\.dat\\|13\n"));
   EXPECT_TRUE(run.Has("QEL:I0013\\|[^|]*\\|.*Error 13 while loading archive:#"));
@@ -244,7 +237,7 @@ TEST(SetupInstall, DamagedPackageEndsWithThree) {
   ASSERT_LT(offset + 200u, bytes.size());
   bytes[offset + 100] = char(bytes[offset + 100] ^ 0x5A);  // inside the compressed stream
   WriteBytes(setup, bytes);
-  Run run = Start(w, setup, u"/q2");
+  SetupRun run = Start(w, setup, u"/q2");
   EXPECT_EQ(run.exit_code, 3u) << run.log;
   EXPECT_TRUE(run.Has("QEL:E0035\\|[^|]*\\|.*Setup\\.exe\\|23\n"));
   EXPECT_TRUE(run.Has("QEL:E0002\\|[^|]*\\|.*Setup\\.exe\\|23\n"));
@@ -253,7 +246,7 @@ TEST(SetupInstall, DamagedPackageEndsWithThree) {
 
 TEST(SetupInstall, UsageEndsWithNine) {
   Workspace w;
-  Run run = Start(w, SetupPath(), u"/q2 /?");
+  SetupRun run = Start(w, SetupPath(), u"/q2 /?");
   EXPECT_EQ(run.exit_code, 9u);
   EXPECT_TRUE(run.Has("QEL:I0013\\|[^|]*\\|Common command line options"));
 }
@@ -272,19 +265,10 @@ TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
                      "actions": ["@prepare", "@idle", "@again", "@complete"]}})"));
   std::u16string firstTemp = w.Path(u"first");
   CreateDirectoryW(W(firstTemp), nullptr);
-  std::u16string line = u"\"" + setup + u"\" /q2";
-  wchar_t tmp[MAX_PATH + 1], temp[MAX_PATH + 1];
-  GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH + 1);
-  GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH + 1);
-  SetEnvironmentVariableW(L"TMP", W(firstTemp));
-  SetEnvironmentVariableW(L"TEMP", W(firstTemp));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION first{};
-  BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &first);
-  SetEnvironmentVariableW(L"TMP", tmp);
-  SetEnvironmentVariableW(L"TEMP", temp);
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(StartProgram(u"\"" + setup + u"\" /q2", firstTemp, &startup, FALSE, &first));
   // Wait until the first run is inside its loop (its log names the Idle action).
   bool looping = false;
   for (int i = 0; i < 600 && !looping; ++i) {
@@ -297,13 +281,9 @@ TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
               std::string::npos;
   }
   EXPECT_TRUE(looping);
-  Run second = Start(w, setup, u"/q2");
+  SetupRun second = Start(w, setup, u"/q2");
   WriteBytes(release, "go");
-  WaitForSingleObject(first.hProcess, 120000);
-  DWORD firstCode = 0;
-  GetExitCodeProcess(first.hProcess, &firstCode);
-  CloseHandle(first.hProcess);
-  CloseHandle(first.hThread);
+  DWORD firstCode = FinishProgram(&first, 120000);
   EXPECT_EQ(second.exit_code, 20u) << second.log;
   EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{6F1D3C52-8A47-4E0B-9C2D-7B5E1A93F046\\}\\|183\n"));
   EXPECT_TRUE(second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));

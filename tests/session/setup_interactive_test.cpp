@@ -15,13 +15,6 @@ using namespace test_support;
 
 namespace {
 
-std::u16string SetupPath() {
-  std::u16string relative = ProgramFolder() + reinterpret_cast<const char16_t*>(SETUP_EXE_RELATIVE_PATH);
-  wchar_t full[MAX_PATH + 1];
-  GetFullPathNameW(W(relative), MAX_PATH + 1, full, nullptr);
-  return reinterpret_cast<const char16_t*>(full);
-}
-
 struct Search {
   DWORD process;
   HWND box;
@@ -69,19 +62,10 @@ TEST(SetupInteractive, AnsweringYesToTheCancelQuestionCancelsTheInstallation) {
   std::string message;
   ASSERT_EQ(ProjectBuild(project, root, options, &message), 0u) << message;
 
-  std::u16string line = u"\"" + root + u"\\out\\Setup.exe\"";
-  wchar_t savedTmp[MAX_PATH + 1], savedTemp[MAX_PATH + 1];
-  GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH + 1);
-  GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH + 1);
-  SetEnvironmentVariableW(L"TMP", W(temp));
-  SetEnvironmentVariableW(L"TEMP", W(temp));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-  SetEnvironmentVariableW(L"TMP", savedTmp);
-  SetEnvironmentVariableW(L"TEMP", savedTemp);
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(StartProgram(u"\"" + root + u"\\out\\Setup.exe\"", temp, &startup, FALSE, &process));
   Search search{process.dwProcessId, nullptr};
   for (int i = 0; i < 600 && !search.box; ++i) {
     Sleep(100);
@@ -92,11 +76,7 @@ TEST(SetupInteractive, AnsweringYesToTheCancelQuestionCancelsTheInstallation) {
   GetWindowTextW(GetDlgItem(search.box, IDYES), yes, 64);
   EXPECT_STREQ(yes, L"&Yes") << "the caption comes from the string table";
   PostMessageW(GetDlgItem(search.box, IDYES), BM_CLICK, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  DWORD code = FinishProgram(&process, 120000);
   EXPECT_EQ(code, 5u);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(W(temp + u"\\*.log"), &data);
