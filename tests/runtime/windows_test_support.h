@@ -151,11 +151,23 @@ inline Finished RunProgram(const std::u16string& command_line, const std::u16str
     result.timed_out = true;
     return result;
   }
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) result.error_output.append(buffer, got);
+  // Reading until the end of the pipe would also wait for every process that inherited its write end
+  // (under Wine, the desktop process started by the program's first window does): read what is there
+  // while the program runs, and what is left once it has ended.
+  DWORD started_at = GetTickCount();
+  bool ended = false;
+  for (;;) {
+    DWORD available = 0;
+    char buffer[4096];
+    DWORD got = 0;
+    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available &&
+           ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
+      result.error_output.append(buffer, got);
+    if (ended || GetTickCount() - started_at >= timeout_ms) break;
+    ended = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+  }
   CloseHandle(readEnd);
-  result.exit_code = FinishProgram(&process, timeout_ms);
+  result.exit_code = FinishProgram(&process, 0);
   result.timed_out = result.exit_code == STILL_ACTIVE;
   return result;
 }
