@@ -8,6 +8,7 @@
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/platform.h"
+#include "runtime/text.h"
 #include "runtime/trace.h"
 
 uint32_t DatabaseHeaderU32(const ObjectTable* table, uint32_t offset) {
@@ -161,17 +162,42 @@ uint32_t DatabaseSave(ObjectTable* table, BufferedFile* stream) {
   return DatabaseSaveAt(table, stream, PlatformNowFileTime());
 }
 
-uint32_t DatabaseSaveFile(ObjectTable* table, const char16_t* path) {
-  uint32_t attributes;
-  if (FileGetAttributes(path, &attributes) == ERROR_SUCCESS &&
-      (attributes & (kAttributeReadOnly | kAttributeSystem)))
-    FileSetAttributes(path, attributes & ~(kAttributeReadOnly | kAttributeSystem));
+namespace {
+
+// Writes the whole database to `path`.
+uint32_t SaveToNewFile(ObjectTable* table, const char16_t* path) {
   BufferedFile stream{};
   uint32_t err = BufferedCreate(&stream, path, kFileShareRead);
-  if (!err) {
-    err = DatabaseSave(table, &stream);
-    uint32_t closeErr = BufferedClose(&stream);
-    if (!err) err = closeErr;
+  if (err) return err;
+  err = DatabaseSave(table, &stream);
+  uint32_t closeErr = BufferedClose(&stream);
+  return err ? err : closeErr;
+}
+
+// Moves `from` over `to`; an existing `to` loses its read-only and system attributes only for the
+// move, and gets them back when the move fails.
+uint32_t ReplaceProtectedFile(const char16_t* from, const char16_t* to) {
+  uint32_t attributes;
+  bool existed = FileGetAttributes(to, &attributes) == ERROR_SUCCESS;
+  if (existed && (attributes & (kAttributeReadOnly | kAttributeSystem)))
+    FileSetAttributes(to, attributes & ~(kAttributeReadOnly | kAttributeSystem));
+  uint32_t err = FileReplace(from, to);
+  if (err && existed) FileSetAttributes(to, attributes);
+  return err;
+}
+
+}  // namespace
+
+uint32_t DatabaseSaveFile(ObjectTable* table, const char16_t* path) {
+  size_t length = TextLength(path);
+  auto* newPath = static_cast<char16_t*>(MemAlloc((length + 5) * sizeof(char16_t)));
+  uint32_t err = ERROR_NOT_ENOUGH_MEMORY;
+  if (newPath) {
+    TextCopy(TextCopy(newPath, newPath + length + 4, path), newPath + length + 4, u".new");
+    err = SaveToNewFile(table, newPath);
+    if (!err) err = ReplaceProtectedFile(newPath, path);
+    if (err) FileDelete(newPath);
+    MemFree(newPath);
   }
   if (!err) FileSetAttributes(path, kAttributeReadOnly | kAttributeSystem);
   if (err)

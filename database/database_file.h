@@ -60,8 +60,9 @@ uint32_t DatabaseRead(BufferedFile* stream, uint32_t seed, ObjectTable** table);
 uint32_t DatabaseSave(ObjectTable* table, BufferedFile* stream);
 uint32_t DatabaseSaveAt(ObjectTable* table, BufferedFile* stream, uint64_t save_time);
 
-// Saves the run's copy (Setup.dat, Uninstall.dat): clears the read-only and system attributes of an
-// existing file, creates it (shared for reading), saves, closes (a flush error counts) and on
-// success makes it read-only and system. Writes trace I0008 (path) or E0003 (path, error). Returns 0
-// or the error; a failed save leaves a partial file.
+// Saves the run's copy (Setup.dat, Uninstall.dat): writes the whole database to "<path>.new" beside it
+// (shared for reading; a flush error counts), then replaces the file with it and makes it read-only
+// and system. A failed save deletes the new file and leaves an existing file as it was, attributes
+// included: the copy a later repair or removal needs is never half-written. Writes trace I0008
+// (path) or E0003 (path, error). Returns 0 or the error.
 uint32_t DatabaseSaveFile(ObjectTable* table, const char16_t* path);

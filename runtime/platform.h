@@ -66,3 +66,6 @@ struct FileFacts {
 };
 uint32_t FileGetFacts(const char16_t* path, FileFacts* facts);
 uint32_t FileDelete(const char16_t* path);
+// Moves file `from` over `to` in one step (same volume): `to` is either its old or its new content,
+// never a mix. A read-only `to` is refused (5).
+uint32_t FileReplace(const char16_t* from, const char16_t* to);

@@ -171,6 +171,13 @@ uint32_t FileDelete(const char16_t* path) {
   return unlink(HostPath(path).c_str()) == 0 ? ERROR_SUCCESS : WindowsError(errno);
 }
 
+uint32_t FileReplace(const char16_t* from, const char16_t* to) {
+  std::string target = HostPath(to);
+  struct stat st;
+  if (stat(target.c_str(), &st) == 0 && (AttributesOf(st) & kAttributeReadOnly)) return ERROR_ACCESS_DENIED;
+  return rename(HostPath(from).c_str(), target.c_str()) == 0 ? ERROR_SUCCESS : WindowsError(errno);
+}
+
 uint32_t PlatformGetEnvironment(const char16_t* name, char16_t* buffer, uint32_t capacity) {
   if (capacity) buffer[0] = 0;
   const char* value = getenv(TextToUtf8(name).c_str());

@@ -101,6 +101,11 @@ uint32_t FileGetFacts(const char16_t* path, FileFacts* facts) {
 
 uint32_t FileDelete(const char16_t* path) { return DeleteFileW(W(path)) ? ERROR_SUCCESS : GetLastError(); }
 
+uint32_t FileReplace(const char16_t* from, const char16_t* to) {
+  return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
+                                                                                       : GetLastError();
+}
+
 uint32_t PlatformGetEnvironment(const char16_t* name, char16_t* buffer, uint32_t capacity) {
   if (capacity) buffer[0] = 0;
   DWORD n = GetEnvironmentVariableW(W(name), reinterpret_cast<wchar_t*>(buffer), capacity);

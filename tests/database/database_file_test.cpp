@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "database/class_table.h"
@@ -17,6 +20,11 @@ uint32_t U32At(const Bytes& bytes, size_t offset) {
   uint32_t value;
   memcpy(&value, bytes.data() + offset, 4);
   return value;
+}
+
+Bytes FileBytes(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 Bytes WithoutSaveTime(Bytes bytes) {
@@ -230,6 +238,32 @@ TEST_F(DatabaseFileTest, TheRunsCopyIsSavedReadOnlyAndCanBeSavedAgain) {
   EXPECT_EQ(loaded->object_count, table->object_count);
   ObjectTableDestroy(loaded);
   ObjectTableDestroy(table);
+  FileSetAttributes(path.c_str(), kAttributeNormal);
+  FileDelete(path.c_str());
+}
+
+TEST_F(DatabaseFileTest, AFailedSaveLeavesThePreviousCopyAsItWas) {
+  std::string name = ::testing::TempDir() + "database_file_failed_save.dat";
+  std::u16string path = TextFromUtf8(name);
+  ObjectTable* first = SampleEveryClass(1);
+  ASSERT_EQ(DatabaseSaveFile(first, path.c_str()), 0u);
+  Bytes before = FileBytes(name);
+  // The new copy cannot be written where a folder of its name stands.
+  std::filesystem::create_directory(name + ".new");
+  ObjectTable* second = BuilderCreateTable();
+  BuilderAddObject(second, Tag("stof"), 7);
+  EXPECT_NE(DatabaseSaveFile(second, path.c_str()), 0u);
+  EXPECT_EQ(FileBytes(name), before);
+  uint32_t attributes = 0;
+  ASSERT_EQ(FileGetAttributes(path.c_str(), &attributes), 0u);
+  EXPECT_TRUE(attributes & kAttributeReadOnly) << "the previous copy keeps its attributes";
+  std::filesystem::remove(name + ".new");
+
+  ASSERT_EQ(DatabaseSaveFile(second, path.c_str()), 0u);
+  EXPECT_NE(FileBytes(name), before);
+  EXPECT_FALSE(std::filesystem::exists(name + ".new"));
+  ObjectTableDestroy(first);
+  ObjectTableDestroy(second);
   FileSetAttributes(path.c_str(), kAttributeNormal);
   FileDelete(path.c_str());
 }
