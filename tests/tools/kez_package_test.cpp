@@ -146,7 +146,7 @@ TEST_F(KezBuild, ExampleProjectIsReadBackByListExtractAndDump) {
   KezRun dump = Kez(folder, "dump " + Quote(folder.Root() / "out" / "Setup.exe"));
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_NE(dump.out.find("\"save_time\": \"0x01DA3C457689C000\""), std::string::npos) << dump.out;
-  EXPECT_NE(dump.out.find("\"value\": \"HelloFolder\""), std::string::npos);
+  EXPECT_NE(dump.out.find("\"value\": \"KesProductFolder\""), std::string::npos);
   EXPECT_NE(dump.out.find("\"value\": 268435460"), std::string::npos) << "inst flags 0x10000004";
 }
 
