@@ -19,7 +19,7 @@ struct Output {
 
 enum Size { kSizeInt, kSizeShort, kSizeChar, kSizeLong, kSizeLongLong, kSizePointer };
 
-struct Spec {
+struct Directive {
   bool left = false, plus = false, space = false, alternate = false, zero = false;
   int width = 0;
   int precision = -1;
@@ -36,17 +36,17 @@ int ReadNumber(const char16_t*& p) {
   return value;
 }
 
-void PutPadded(Output& o, const Spec& spec, const char16_t* body, int length, const char16_t* prefix) {
+void PutPadded(Output& o, const Directive& directive, const char16_t* body, int length, const char16_t* prefix) {
   int prefixLength = static_cast<int>(TextLength(prefix));
-  int padding = spec.width - length - prefixLength;
-  if (!spec.left && !spec.zero) o.Repeat(u' ', padding);
+  int padding = directive.width - length - prefixLength;
+  if (!directive.left && !directive.zero) o.Repeat(u' ', padding);
   for (int i = 0; i < prefixLength; ++i) o.Put(prefix[i]);
-  if (!spec.left && spec.zero) o.Repeat(u'0', padding);
+  if (!directive.left && directive.zero) o.Repeat(u'0', padding);
   for (int i = 0; i < length; ++i) o.Put(body[i]);
-  if (spec.left) o.Repeat(u' ', padding);
+  if (directive.left) o.Repeat(u' ', padding);
 }
 
-void PutInteger(Output& o, Spec spec, char16_t conversion, uint64_t magnitude, bool negative) {
+void PutInteger(Output& o, Directive directive, char16_t conversion, uint64_t magnitude, bool negative) {
   unsigned base = conversion == u'o' ? 8 : (conversion == u'x' || conversion == u'X') ? 16 : 10;
   const char* digits = conversion == u'x' ? "0123456789abcdef" : "0123456789ABCDEF";
   char16_t body[72];
@@ -56,18 +56,18 @@ void PutInteger(Output& o, Spec spec, char16_t conversion, uint64_t magnitude, b
     reversed[length++] = char16_t(digits[magnitude % base]);
     magnitude /= base;
   }
-  int minimum = spec.precision < 0 ? 1 : spec.precision;
+  int minimum = directive.precision < 0 ? 1 : directive.precision;
   if (minimum > 64) minimum = 64;
   int total = length > minimum ? length : minimum;
   for (int i = 0; i < total; ++i) body[i] = i < total - length ? u'0' : reversed[total - 1 - i];
-  if (spec.precision >= 0) spec.zero = false;
+  if (directive.precision >= 0) directive.zero = false;
   const char16_t* prefix = u"";
   if (negative) prefix = u"-";
-  else if (spec.plus && (conversion == u'd' || conversion == u'i')) prefix = u"+";
-  else if (spec.space && (conversion == u'd' || conversion == u'i')) prefix = u" ";
-  else if (spec.alternate && total && body[0] != u'0' && base == 8) prefix = u"0";
-  else if (spec.alternate && length && base == 16) prefix = conversion == u'x' ? u"0x" : u"0X";
-  PutPadded(o, spec, body, total, prefix);
+  else if (directive.plus && (conversion == u'd' || conversion == u'i')) prefix = u"+";
+  else if (directive.space && (conversion == u'd' || conversion == u'i')) prefix = u" ";
+  else if (directive.alternate && total && body[0] != u'0' && base == 8) prefix = u"0";
+  else if (directive.alternate && length && base == 16) prefix = conversion == u'x' ? u"0x" : u"0X";
+  PutPadded(o, directive, body, total, prefix);
 }
 
 uint64_t TakeUnsigned(va_list& args, Size size) {
@@ -90,75 +90,75 @@ int64_t TakeSigned(va_list& args, Size size) {
   }
 }
 
-void PutWideText(Output& o, const Spec& spec, const char16_t* text) {
+void PutWideText(Output& o, const Directive& directive, const char16_t* text) {
   if (!text) text = u"(null)";
   size_t length = 0;
-  while (text[length] && (spec.precision < 0 || length < static_cast<size_t>(spec.precision))) ++length;
-  Spec plain = spec;
+  while (text[length] && (directive.precision < 0 || length < static_cast<size_t>(directive.precision))) ++length;
+  Directive plain = directive;
   plain.zero = false;
   PutPadded(o, plain, text, static_cast<int>(length), u"");
 }
 
-void PutNarrowText(Output& o, const Spec& spec, const char* text) {
+void PutNarrowText(Output& o, const Directive& directive, const char* text) {
   if (!text) text = "(null)";
   size_t bytes = strlen(text);
   std::u16string wide = TextFromUtf8(text, bytes);
-  PutWideText(o, spec, wide.c_str());
+  PutWideText(o, directive, wide.c_str());
 }
 
-const char16_t* ParseSpec(const char16_t* p, Spec& spec, va_list& args) {
+const char16_t* ParseSpec(const char16_t* p, Directive& directive, va_list& args) {
   for (;; ++p) {
-    if (*p == u'-') spec.left = true;
-    else if (*p == u'+') spec.plus = true;
-    else if (*p == u' ') spec.space = true;
-    else if (*p == u'#') spec.alternate = true;
-    else if (*p == u'0') spec.zero = true;
+    if (*p == u'-') directive.left = true;
+    else if (*p == u'+') directive.plus = true;
+    else if (*p == u' ') directive.space = true;
+    else if (*p == u'#') directive.alternate = true;
+    else if (*p == u'0') directive.zero = true;
     else break;
   }
   if (*p == u'*') {
-    spec.width = va_arg(args, int);
-    if (spec.width < 0) {
-      spec.left = true;
-      spec.width = -spec.width;
+    directive.width = va_arg(args, int);
+    if (directive.width < 0) {
+      directive.left = true;
+      directive.width = -directive.width;
     }
     ++p;
   } else {
-    spec.width = ReadNumber(p);
+    directive.width = ReadNumber(p);
   }
   if (*p == u'.') {
     ++p;
     if (*p == u'*') {
-      spec.precision = va_arg(args, int);
+      directive.precision = va_arg(args, int);
       ++p;
     } else {
-      spec.precision = ReadNumber(p);
+      directive.precision = ReadNumber(p);
     }
   }
   if (p[0] == u'I' && p[1] == u'6' && p[2] == u'4') {
-    spec.size = kSizeLongLong;
+    directive.size = kSizeLongLong;
     p += 3;
   } else if (p[0] == u'I' && p[1] == u'3' && p[2] == u'2') {
-    spec.size = kSizeLong;
+    directive.size = kSizeLong;
     p += 3;
   } else if (*p == u'I' || *p == u'z' || *p == u't' || *p == u'j') {
-    spec.size = (*p == u'j' || sizeof(void*) == 8) ? kSizeLongLong : kSizeLong;
+    directive.size = (*p == u'j' || sizeof(void*) == 8) ? kSizeLongLong : kSizeLong;
     ++p;
   } else if (p[0] == u'l' && p[1] == u'l') {
-    spec.size = kSizeLongLong;
+    directive.size = kSizeLongLong;
     p += 2;
   } else if (*p == u'l' || *p == u'w') {
-    spec.size = kSizeLong;
+    directive.size = kSizeLong;
     ++p;
   } else if (p[0] == u'h' && p[1] == u'h') {
-    spec.size = kSizeChar;
-    spec.narrowText = true;
+    directive.size = kSizeChar;
+    directive.narrowText = true;
     p += 2;
   } else if (*p == u'h') {
-    spec.size = kSizeShort;
-    spec.narrowText = true;
+    directive.size = kSizeShort;
+    directive.narrowText = true;
     ++p;
   } else if (*p == u'L') {
-    spec.size = kSizeLongLong;
+    directive.size = kSizeLongLong;
     ++p;
   }
   return p;
@@ -181,25 +181,25 @@ char16_t* TextFormatV(char16_t* start, char16_t* end, const char16_t* format, va
       o.Put(u'%');
       continue;
     }
-    Spec spec;
-    p = ParseSpec(p, spec, args);
+    Directive directive;
+    p = ParseSpec(p, directive, args);
     char16_t conversion = *p;
     switch (conversion) {
       case u'd':
       case u'i': {
-        int64_t value = TakeSigned(args, spec.size);
+        int64_t value = TakeSigned(args, directive.size);
         uint64_t magnitude = value < 0 ? uint64_t(0) - uint64_t(value) : uint64_t(value);
-        PutInteger(o, spec, conversion, magnitude, value < 0);
+        PutInteger(o, directive, conversion, magnitude, value < 0);
         break;
       }
       case u'u':
       case u'o':
       case u'x':
       case u'X':
-        PutInteger(o, spec, conversion, TakeUnsigned(args, spec.size), false);
+        PutInteger(o, directive, conversion, TakeUnsigned(args, directive.size), false);
         break;
       case u'p': {
-        Spec pointer = spec;
+        Directive pointer = directive;
         pointer.precision = int(sizeof(void*) * 2);
         PutInteger(o, pointer, u'X', TakeUnsigned(args, kSizePointer), false);
         break;
@@ -207,16 +207,16 @@ char16_t* TextFormatV(char16_t* start, char16_t* end, const char16_t* format, va
       case u'c':
       case u'C': {
         char16_t c[2] = {char16_t(va_arg(args, int)), 0};
-        if (spec.narrowText || conversion == u'C') c[0] = char16_t(static_cast<unsigned char>(c[0]));
-        PutWideText(o, spec, c);
+        if (directive.narrowText || conversion == u'C') c[0] = char16_t(static_cast<unsigned char>(c[0]));
+        PutWideText(o, directive, c);
         break;
       }
       case u's':
-        if (spec.narrowText) PutNarrowText(o, spec, va_arg(args, const char*));
-        else PutWideText(o, spec, va_arg(args, const char16_t*));
+        if (directive.narrowText) PutNarrowText(o, directive, va_arg(args, const char*));
+        else PutWideText(o, directive, va_arg(args, const char16_t*));
         break;
       case u'S':
-        PutNarrowText(o, spec, va_arg(args, const char*));
+        PutNarrowText(o, directive, va_arg(args, const char*));
         break;
       case 0:
         --p;  // a lone % at the end
