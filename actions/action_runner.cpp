@@ -195,16 +195,14 @@ void CloseFrameDialogs(const RunnerFrame* frame) {
 
 bool CheckAction(ObjectTable* db, SetupObject* action) {
   const MachineArchitectures& machine = Machine();
-  // A mask of 0 restricts nothing: an action without architecture bits runs everywhere rather than
-  // nowhere.
   uint32_t architectures = SlotU32(action, kActionArchitectureMask);
-  if (architectures && !(architectures & machine.native)) {
+  if (!(architectures & machine.native)) {
     Trace(TR("I1714"), u"%s|0x%08X|0x%08X", ActionName(action), architectures, machine.native);
     return false;
   }
   uint32_t capabilities = SlotU32(action, kActionCapabilityMask);
   int32_t mode = SlotInt(action, kActionCapabilityMatch);
-  if (capabilities && !ArchitectureMatches(capabilities, machine.runnable, mode)) {
+  if (!ArchitectureMatches(capabilities, machine.runnable, mode)) {
     Trace(TR("I1715"), u"%s|0x%08X|0x%08X|%d", ActionName(action), capabilities, machine.runnable, mode);
     return false;
   }

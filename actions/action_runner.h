@@ -22,9 +22,9 @@ int32_t RunSequence(ObjectTable* database, SetupObject* sequence, uint32_t* cont
 // has no run method yet), else the run method's result or the flow action's code. `*target`
 // receives the referenced sequence or action id of results 3 and 7.
 int32_t RunAction(ObjectTable* database, SetupObject* action, uint32_t* context, uint64_t* target);
-// The pre-checks in order: native architecture in the architecture mask, capability mask against the
-// runnable architectures (a mask of 0 restricts nothing), the condition, flag 0x8 (user-interface
-// level 0 only). Each failing step writes a trace record naming the action and the values compared.
+// The pre-checks in order: native architecture in the architecture mask (a mask of 0 runs nowhere),
+// capability mask against the runnable architectures, the condition, flag 0x8 (user-interface level 0
+// only). Each failing step writes a trace record naming the action and the values compared.
 bool CheckAction(ObjectTable* database, SetupObject* action);
 
 // Runs the installation record's first and second top-level sequences, the nesting counter reset

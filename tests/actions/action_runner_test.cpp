@@ -60,14 +60,14 @@ TEST_F(RunnerTest, ArchitectureAndInterfaceLevelChecks) {
   BuilderSetInt(none, kActionCapabilityMatch, kMatchNone);
   Action(kProbeTag, 12, kActionFlagFullUiOnly);
   Action(kProbeTag, 13);
-  SetupObject* unrestricted = Action(kProbeTag, 14);
-  BuilderSetU32(unrestricted, kActionArchitectureMask, 0);
-  BuilderSetU32(unrestricted, kActionCapabilityMask, 0);
+  SetupObject* nowhere = Action(kProbeTag, 14);
+  BuilderSetU32(nowhere, kActionArchitectureMask, 0);
   Sequence(1, {10, 11, 12, 13, 14});
   Link();
   Run(1);
-  EXPECT_EQ(Probe().calls, (Calls{"run:13", "run:14"}));
+  EXPECT_EQ(Probe().calls, (Calls{"run:13"}));
   EXPECT_TRUE(Traced(u"I1714", u"|A10|"));
+  EXPECT_TRUE(Traced(u"I1714", u"|A14|0x00000000|"));
   EXPECT_TRUE(Traced(u"I1715", u"|A11|"));
   EXPECT_TRUE(Traced(u"I1717", u"|A12|2"));
 }

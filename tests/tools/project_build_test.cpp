@@ -328,6 +328,25 @@ TEST_F(ProjectBuildTest, SlotNumbersAndExplicitIdsWork) {
   ObjectTableDestroy(table);
 }
 
+TEST_F(ProjectBuildTest, ArchitectureMasksLeftOutMeanEveryArchitecture) {
+  json project = Project();
+  project["objects"][4]["fields"]["architecture_mask"] = "0x100";
+  project["objects"][4]["fields"]["capability_mask"] = 0;
+  BuildOk(project);
+  ReadResult r = ReadPackage(folder.Path("out/Setup.kez"));
+  ASSERT_EQ(r.error, 0u);
+  ClassRegistryRegisterSetupClasses();
+  ObjectTable* table = Database(r.entries[0]);
+  SetupObject* action = ObjectTableFind(table, TagOf("a115"), Named("files"));
+  EXPECT_EQ(SlotU32(action, 9), 0x301u);
+  EXPECT_EQ(SlotU32(action, 10), 0x301u);
+  SetupObject* given = ObjectTableFind(table, TagOf("cmp9"), Named("extras"));
+  EXPECT_EQ(SlotU32(given, 23), 0x100u);
+  EXPECT_EQ(SlotU32(given, 24), 0u) << "a mask the project gives is kept, 0 too";
+  EXPECT_EQ(SlotU32(ObjectTableFind(table, TagOf("cmp9"), Named("main")), 23), 0x301u);
+  ObjectTableDestroy(table);
+}
+
 TEST_F(ProjectBuildTest, EmptyFileIsAnEmptyEntry) {
   json project = Project();
   project["objects"][6]["source"] = "in/empty.txt";

@@ -166,6 +166,23 @@ void FieldsOfObject(const json& fields, ObjectDraft* d, const Drafts& drafts) {
   }
 }
 
+// Architecture masks left out of the project mean every architecture (x86, x64, Arm64): the runtime
+// reads a stored 0 as none, so an action or option would never apply.
+struct ArchitectureSlots {
+  uint32_t tag;
+  unsigned architecture_mask, capability_mask;
+};
+const ArchitectureSlots kArchitectureSlots[] = {{TagOf("a000"), 9, 10}, {TagOf("cmp9"), 23, 24}};
+constexpr uint32_t kEveryArchitecture = 0x301;
+
+void ArchitectureDefaults(ObjectDraft* d) {
+  for (const ArchitectureSlots& row : kArchitectureSlots) {
+    if (!ClassIsA(d->cls, row.tag)) continue;
+    for (unsigned slot : {row.architecture_mask, row.capability_mask})
+      if (!d->given.count(slot)) BuilderSetU32(d->object, slot, kEveryArchitecture);
+  }
+}
+
 // The fields that a packaged file's item carries from the file itself, unless the project sets them.
 void FileFactsIntoFields(ObjectDraft* d) {
   const PackageEntryHeader& h = d->source_facts;
@@ -336,6 +353,7 @@ void ParseDocument(const json& document, const std::u16string& base, const std::
   for (ObjectDraft& d : drafts.items) {
     const json& object = objects[&d - drafts.items.data()];
     if (object.contains("fields")) FieldsOfObject(object["fields"], &d, drafts);
+    ArchitectureDefaults(&d);
     SourceOfObject(object, &d, base);
   }
   CheckInstallation(drafts, plan->output.payload, plan);
