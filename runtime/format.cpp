@@ -106,7 +106,7 @@ void PutNarrowText(Output& o, const Directive& directive, const char* text) {
   PutWideText(o, directive, wide.c_str());
 }
 
-const char16_t* ParseSpec(const char16_t* p, Directive& directive, va_list& args) {
+const char16_t* ParseDirective(const char16_t* p, Directive& directive, va_list& args) {
   for (;; ++p) {
     if (*p == u'-') directive.left = true;
     else if (*p == u'+') directive.plus = true;
@@ -182,7 +182,7 @@ char16_t* TextFormatV(char16_t* start, char16_t* end, const char16_t* format, va
       continue;
     }
     Directive directive;
-    p = ParseSpec(p, directive, args);
+    p = ParseDirective(p, directive, args);
     char16_t conversion = *p;
     switch (conversion) {
       case u'd':

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "actions/action_object.h"
 #include "database/class_registry.h"
 #include "database/database_builder.h"
 #include "database/database_file.h"
@@ -172,8 +173,9 @@ struct ArchitectureSlots {
   uint32_t tag;
   unsigned architecture_mask, capability_mask;
 };
-const ArchitectureSlots kArchitectureSlots[] = {{TagOf("a000"), 9, 10}, {TagOf("cmp9"), 23, 24}};
-constexpr uint32_t kEveryArchitecture = 0x301;
+const ArchitectureSlots kArchitectureSlots[] = {
+    {TagOf("a000"), kActionArchitectureMask, kActionCapabilityMask}, {TagOf("cmp9"), 23, 24}};
+constexpr uint32_t kEveryArchitecture = kArchitectureX86 | kArchitectureX64 | kArchitectureArm64;
 
 void ArchitectureDefaults(ObjectDraft* d) {
   for (const ArchitectureSlots& row : kArchitectureSlots) {
