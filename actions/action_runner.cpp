@@ -9,6 +9,7 @@
 #include "expr/database_resolver.h"
 #include "expr/variables.h"
 #include "runtime/fault_guard.h"
+#include "runtime/fault_injection.h"
 #include "runtime/heap.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
@@ -229,6 +230,10 @@ int32_t RunAction(ObjectTable* db, SetupObject* action, uint32_t* context, uint6
   PublishDescription(db, action);
   const ActionMethods* methods = ClassActionMethods(ObjectClass(action));
   if (!methods || !methods->run) return RunBuiltIn(db, action, context, target);
+  if (FaultInjectionActionDue()) {  // test builds: this action fails as if its operation had been refused
+    AbortOnFailure(kFailureAlways, true);
+    return kResultFailed;
+  }
   int32_t result = methods->run(action, db, context);
   Trace(TR("I1708"), u"%s|%d", ActionName(action), result);
   if (!(flags & kActionFlagNotJournaled)) JournalAppend(db, action, context, result);

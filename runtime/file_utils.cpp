@@ -4,6 +4,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/heap.h"
+#include "runtime/system_calls.h"
 #include "runtime/text.h"
 
 namespace {
@@ -18,8 +19,8 @@ bool IsDotEntry(const wchar_t* name) { return name[0] == L'.' && (!name[1] || (n
 uint32_t RemoveFolder(const char16_t* path) {
   DWORD attributes = GetFileAttributesW(W(path));
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
-  return RemoveDirectoryW(W(path)) ? ERROR_SUCCESS : GetLastError();
+    Sys().SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  return Sys().RemoveDirectoryW(W(path)) ? ERROR_SUCCESS : GetLastError();
 }
 
 // `path` is a buffer of kTreePathCapacity characters whose text ends at `pathEnd`; entries are
@@ -62,8 +63,8 @@ uint32_t DeleteTree(char16_t* path, char16_t* pathEnd, uint32_t flags) {
 uint32_t FileDeleteForced(const char16_t* path) {
   DWORD attributes = GetFileAttributesW(W(path));
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)))
-    SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
-  if (DeleteFileW(W(path))) return ERROR_SUCCESS;
+    Sys().SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+  if (Sys().DeleteFileW(W(path))) return ERROR_SUCCESS;
   DWORD err = GetLastError();
   return (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) ? ERROR_SUCCESS : err;
 }

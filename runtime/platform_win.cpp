@@ -5,6 +5,7 @@
 
 #include "runtime/heap.h"
 #include "runtime/platform.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ HANDLE H(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 uint64_t U64(FILETIME t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
 uint32_t Open(const char16_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags, FileHandle* file) {
-  HANDLE h = CreateFileW(W(path), access, share, nullptr, disposition, flags, nullptr);
+  HANDLE h = Sys().CreateFileW(W(path), access, share, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return GetLastError();
   *file = reinterpret_cast<FileHandle>(h);
   return ERROR_SUCCESS;
@@ -54,7 +55,7 @@ uint32_t FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) 
 
 uint32_t FileWrite(FileHandle file, const void* buffer, uint32_t count) {
   DWORD n = 0;
-  if (!WriteFile(H(file), buffer, count, &n, nullptr)) return GetLastError();
+  if (!Sys().WriteFile(H(file), buffer, count, &n, nullptr)) return GetLastError();
   return n == count ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
@@ -73,7 +74,7 @@ uint32_t FileSize(FileHandle file, uint64_t* size) {
 
 uint32_t FileSetLastWriteTime(FileHandle file, uint64_t filetime) {
   FILETIME t{DWORD(filetime), DWORD(filetime >> 32)};
-  return SetFileTime(H(file), nullptr, nullptr, &t) ? ERROR_SUCCESS : GetLastError();
+  return Sys().SetFileTime(H(file), nullptr, nullptr, &t) ? ERROR_SUCCESS : GetLastError();
 }
 
 uint32_t FileClose(FileHandle file) { return CloseHandle(H(file)) ? ERROR_SUCCESS : GetLastError(); }
@@ -86,7 +87,7 @@ uint32_t FileGetAttributes(const char16_t* path, uint32_t* attributes) {
 }
 
 uint32_t FileSetAttributes(const char16_t* path, uint32_t attributes) {
-  return SetFileAttributesW(W(path), attributes) ? ERROR_SUCCESS : GetLastError();
+  return Sys().SetFileAttributesW(W(path), attributes) ? ERROR_SUCCESS : GetLastError();
 }
 
 uint32_t FileGetFacts(const char16_t* path, FileFacts* facts) {
@@ -99,11 +100,11 @@ uint32_t FileGetFacts(const char16_t* path, FileFacts* facts) {
   return ERROR_SUCCESS;
 }
 
-uint32_t FileDelete(const char16_t* path) { return DeleteFileW(W(path)) ? ERROR_SUCCESS : GetLastError(); }
+uint32_t FileDelete(const char16_t* path) { return Sys().DeleteFileW(W(path)) ? ERROR_SUCCESS : GetLastError(); }
 
 uint32_t FileReplace(const char16_t* from, const char16_t* to) {
-  return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
-                                                                                       : GetLastError();
+  return Sys().MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
+                                                                                             : GetLastError();
 }
 
 uint32_t PlatformGetEnvironment(const char16_t* name, char16_t* buffer, uint32_t capacity) {

@@ -15,6 +15,7 @@
 #include "expr/system_tables.h"
 #include "expr/variables.h"
 #include "runtime/fault_guard.h"
+#include "runtime/fault_injection.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/message_pump.h"
@@ -120,6 +121,7 @@ void ReleaseSession(SessionState* s) {
 int RuntimeMain(const char16_t* commandLine) {
   SetErrorMode(SEM_FAILCRITICALERRORS);
   LogOpen(kLogWithRandom);
+  FaultInjectionStart();
   SessionState* session = SessionCreate(Process()->run_identifier);
   SessionSetCurrent(session);
   SessionInstallRunControl();
@@ -131,6 +133,7 @@ int RuntimeMain(const char16_t* commandLine) {
   if (!RuntimeGuardedCall(RunPhases, &main, &result)) result = -1;
   if (int32_t code = SessionExitCode(session)) result = code;
   ReleaseSession(session);
+  FaultInjectionReport();
   Trace(TR("I1106"), u"%d", int(result));
   RestartIfDecided(session);
   SessionRemoveRunControl();
