@@ -42,16 +42,10 @@ uint16_t Language() {
   return s ? s->ui_language : 0;
 }
 
-bool UserMayCancel(SessionState* s) {
-  SetupObject* installation = s->database ? s->database->installation : nullptr;
-  uint32_t abortMask = installation ? SlotU32(installation, 14) : 0;
-  return (s->error_abort_mask & kFailureUserCancel) && (abortMask & kFailureUserCancel);
-}
-
 int32_t QueryCancellation(SetupObject*, ObjectTable* db, uint32_t*) {
   SessionState* s = SessionCurrent();
   if (s->cancel_requested) return kResultDone;
-  if (!UserMayCancel(s)) {
+  if (!UserCancelAllowed(s)) {
     Trace(TR("I1740"), u"0x%08X", s->error_abort_mask);
     return kResultCancelled;
   }
