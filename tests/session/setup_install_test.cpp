@@ -58,8 +58,10 @@ struct SetupRun {
 };
 
 // The session variables and the installation record every project here carries; `objects` adds
-// sequences and actions; `inst` adds fields to the installation record.
-std::string Project(const Workspace& w, const std::string& inst, const std::string& objects) {
+// sequences and actions; `inst` adds fields to the installation record; `header` (may be empty)
+// adds the database header's members.
+std::string Project(const Workspace& w, const std::string& inst, const std::string& objects,
+                    const std::string& header = "") {
   std::string variables;
   const std::pair<int, const char*> kVariables[] = {
       {502, "ExitCode"}, {503, "Installed"},     {505, "UiLevel"},  {506, "RestartMode"},
@@ -69,6 +71,7 @@ std::string Project(const Workspace& w, const std::string& inst, const std::stri
     variables += R"({"tag": "symb", "name": "v)" + std::to_string(v.first) + R"(", "fields": {"variable_id": )" +
                  std::to_string(v.first) + R"(, "name": ")" + v.second + R"(", "value": "0"}},)" "\n";
   return R"({
+  "header": {)" + header + R"(},
   "output": {"package": "Setup.exe", "method": "zlib", "level": 1},
   "objects": [
     {"tag": "inst", "name": "installation", "fields": {"product": "Probe", "abort_mask": "0xFFFFFFFF",
@@ -251,41 +254,78 @@ TEST(SetupInstall, UsageEndsWithNine) {
   EXPECT_TRUE(run.Has("QEL:I0013\\|[^|]*\\|Common command line options"));
 }
 
-TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
-  // The first run waits in a loop (a no-op action and a Back action whose condition holds while the
-  // release file is missing) until the test lets it go on.
-  Workspace w;
-  std::u16string release = w.Path(u"release");
-  std::u16string setup = Build(
-      w, Project(w, R"(, "first_sequence": "@main")",
+// A project whose run waits in a loop (a no-op action and a Back action whose condition holds while
+// `release` is missing) until the test lets it go on.
+std::string LoopingProject(const Workspace& w, const std::u16string& release, const std::string& inst,
+                           const std::string& header) {
+  std::string path = Json(release).substr(1, Json(release).size() - 2);
+  return Project(w, R"(, "first_sequence": "@main")" + inst,
                  R"({"tag": "a000", "name": "idle", "fields": {"name": "Idle", "flags": 1}},
                     {"tag": "a003", "name": "again", "fields": {"name": "Again", "flags": 1,
-                      "condition": "<$fexist()" + Json(release).substr(1, Json(release).size() - 2) + R"()> = 0"}},
+                      "condition": "<$fexist()" + path + R"()> = 0"}},
                     {"tag": "aseq", "name": "main", "fields": {"name": "Main",
-                     "actions": ["@prepare", "@idle", "@again", "@complete"]}})"));
-  std::u16string firstTemp = w.Path(u"first");
-  CreateDirectoryW(W(firstTemp), nullptr);
+                     "actions": ["@prepare", "@idle", "@again", "@complete"]}})",
+                 header);
+}
+
+// Starts `setup` /q2 with its own temporary folder and waits until its log names the Idle action.
+bool StartLooping(const Workspace& w, const std::u16string& setup, PROCESS_INFORMATION* process) {
+  std::u16string temp = w.Path(u"first");
+  CreateDirectoryW(W(temp), nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION first{};
-  ASSERT_TRUE(StartProgram(u"\"" + setup + u"\" /q2", firstTemp, &startup, FALSE, &first));
-  // Wait until the first run is inside its loop (its log names the Idle action).
-  bool looping = false;
-  for (int i = 0; i < 600 && !looping; ++i) {
+  if (!StartProgram(u"\"" + setup + u"\" /q2", temp, &startup, FALSE, process)) return false;
+  for (int i = 0; i < 600; ++i) {
     Sleep(100);
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(W(firstTemp + u"\\*.log"), &data);
+    HANDLE find = FindFirstFileW(W(temp + u"\\*.log"), &data);
     if (find == INVALID_HANDLE_VALUE) continue;
     FindClose(find);
-    looping = ReadBytes(firstTemp + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName)).find("|Idle|") !=
-              std::string::npos;
+    if (ReadBytes(temp + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName)).find("|Idle|") != std::string::npos)
+      return true;
   }
-  EXPECT_TRUE(looping);
+  return false;
+}
+
+TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
+  Workspace w;
+  std::u16string release = w.Path(u"release");
+  std::u16string setup =
+      Build(w, LoopingProject(w, release, "", R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40}")"));
+  PROCESS_INFORMATION first{};
+  ASSERT_TRUE(StartLooping(w, setup, &first));
   SetupRun second = Start(w, setup, u"/q2");
   WriteBytes(release, "go");
   DWORD firstCode = FinishProgram(&first, 120000);
   EXPECT_EQ(second.exit_code, 20u) << second.log;
-  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{6F1D3C52-8A47-4E0B-9C2D-7B5E1A93F046\\}\\|183\n"));
+  // The name is the package's own code, stamped into the version resource by the builder.
+  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40\\}\\|183\n")) << second.log;
   EXPECT_TRUE(second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
   EXPECT_EQ(firstCode, 0u) << "the first run goes on and completes";
+}
+
+TEST(SetupInstall, TwoProductsInstallAtTheSameTime) {
+  Workspace w, other;
+  std::u16string release = w.Path(u"release");
+  std::u16string first_setup = Build(
+      w, LoopingProject(w, release, "", R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41}")"));
+  std::u16string second_setup =
+      Build(other, Project(other, R"(, "first_sequence": "@main")",
+                           R"({"tag": "aseq", "name": "main", "fields": {"name": "Main", "actions": ["@prepare", "@complete"]}})",
+                           R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42}")"));
+  PROCESS_INFORMATION first{};
+  ASSERT_TRUE(StartLooping(w, first_setup, &first));
+  SetupRun second = Start(other, second_setup, u"/q2");
+  WriteBytes(release, "go");
+  DWORD firstCode = FinishProgram(&first, 120000);
+  EXPECT_EQ(second.exit_code, 0u) << second.log;
+  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42\\}\\|0\n")) << second.log;
+  EXPECT_FALSE(second.Has("already running"));
+  EXPECT_EQ(firstCode, 0u);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(W(w.Path(u"first\\*.log")), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  FindClose(find);
+  std::string firstLog = ReadBytes(w.Path(u"first\\") + reinterpret_cast<const char16_t*>(data.cFileName));
+  EXPECT_TRUE(std::regex_search(firstLog, std::regex("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41\\}\\|0\n")));
 }

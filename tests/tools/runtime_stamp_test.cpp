@@ -165,12 +165,17 @@ std::vector<std::string> RealRuntimes() {
 TEST(RuntimeStamp, RealRuntimeTakesTheProductsIdentityAndKeepsEverythingElse) {
   std::vector<std::string> runtimes = RealRuntimes();
   if (runtimes.empty()) GTEST_SKIP() << "no Setup.exe built in a Windows tree";
-  std::vector<IconImage> icon = Icon(FixtureIconWithPng(kIconImages, 256));
+  // With a 128-pixel image the resources outgrow the runtime's resource section: the relocations
+  // and the debug link behind it move up.
+  std::vector<FixtureIconImage> images = kIconImages;
+  images.push_back({128, 0xFF808080});
+  std::vector<IconImage> icon = Icon(FixtureIconWithPng(images, 256));
   for (const std::string& path : runtimes) {
     SCOPED_TRACE(path);
     Bytes runtime = ReadBytes(TextFromUtf8(path));
     RuntimeStampReport report;
     Bytes stamped = Stamp(runtime, ProductStamp(&icon), &report);
+    EXPECT_EQ(report.placement, ResourcePlacement::kSectionsMoved);
     EXPECT_FALSE(report.debug_sections) << "the tree's runtime is the release build";
     EXPECT_FALSE(report.signature_removed);
     ExpectValidLayout(stamped);
