@@ -135,13 +135,15 @@ std::vector<uint8_t> TranslationOf(const std::u16string& table) {
   return {uint8_t(number >> 16), uint8_t(number >> 24), uint8_t(number), uint8_t(number >> 8)};
 }
 
+// Children are kept by value: a pointer to one is good only until its parent gains another.
 void EnsureTables(VersionBlock* root) {
   VersionBlock* strings = Child(root, kStringsKey);
   if (!strings) strings = AddChild(root, kStringsKey, kTypeText);
   if (strings->children.empty()) AddChild(strings, kDefaultTable, kTypeText);
+  std::vector<uint8_t> translation = TranslationOf(strings->children[0].key);
   VersionBlock* variables = Child(root, kVariablesKey);
   if (!variables) variables = AddChild(root, kVariablesKey, kTypeText);
-  if (!Child(variables, kTranslationKey)) AddChild(variables, kTranslationKey, 0)->value = TranslationOf(strings->children[0].key);
+  if (!Child(variables, kTranslationKey)) AddChild(variables, kTranslationKey, 0)->value = translation;
 }
 
 }  // namespace
