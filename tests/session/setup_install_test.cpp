@@ -268,64 +268,70 @@ std::string LoopingProject(const Workspace& w, const std::u16string& release, co
                  header);
 }
 
-// Starts `setup` /q2 with its own temporary folder and waits until its log names the Idle action.
-bool StartLooping(const Workspace& w, const std::u16string& setup, PROCESS_INFORMATION* process) {
+// The text of the first log file in `folder`; empty when there is none.
+std::string LogIn(const std::u16string& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(W(folder + u"\\*.log"), &data);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  FindClose(find);
+  return ReadBytes(folder + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName));
+}
+
+// Two runs at once: `first` (a looping project of `w`, released by w's file "release") starts and
+// waits in its loop; `second` (of the workspace `other`) runs to its end; then the first goes on.
+struct Overlap {
+  SetupRun second;
+  DWORD first_code = STILL_ACTIVE;
+  std::string first_log;
+};
+
+Overlap RunWhileLooping(const Workspace& w, const std::u16string& first, const Workspace& other,
+                        const std::u16string& second) {
+  Overlap overlap;
   std::u16string temp = w.Path(u"first");
   CreateDirectoryW(W(temp), nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (!StartProgram(u"\"" + setup + u"\" /q2", temp, &startup, FALSE, process)) return false;
-  for (int i = 0; i < 600; ++i) {
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(StartProgram(u"\"" + first + u"\" /q2", temp, &startup, FALSE, &process));
+  bool looping = false;
+  for (int i = 0; i < 600 && !looping; ++i) {
     Sleep(100);
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(W(temp + u"\\*.log"), &data);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    FindClose(find);
-    if (ReadBytes(temp + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName)).find("|Idle|") != std::string::npos)
-      return true;
+    looping = LogIn(temp).find("|Idle|") != std::string::npos;
   }
-  return false;
+  EXPECT_TRUE(looping);
+  overlap.second = Start(other, second, u"/q2");
+  WriteBytes(w.Path(u"release"), "go");
+  overlap.first_code = FinishProgram(&process, 120000);
+  overlap.first_log = LogIn(temp);
+  return overlap;
 }
 
 TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
   Workspace w;
-  std::u16string release = w.Path(u"release");
   std::u16string setup =
-      Build(w, LoopingProject(w, release, "", R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40}")"));
-  PROCESS_INFORMATION first{};
-  ASSERT_TRUE(StartLooping(w, setup, &first));
-  SetupRun second = Start(w, setup, u"/q2");
-  WriteBytes(release, "go");
-  DWORD firstCode = FinishProgram(&first, 120000);
-  EXPECT_EQ(second.exit_code, 20u) << second.log;
+      Build(w, LoopingProject(w, w.Path(u"release"), "", R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40}")"));
+  Overlap run = RunWhileLooping(w, setup, w, setup);
+  EXPECT_EQ(run.second.exit_code, 20u) << run.second.log;
   // The name is the package's own code, stamped into the version resource by the builder.
-  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40\\}\\|183\n")) << second.log;
-  EXPECT_TRUE(second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
-  EXPECT_EQ(firstCode, 0u) << "the first run goes on and completes";
+  EXPECT_TRUE(run.second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40\\}\\|183\n")) << run.second.log;
+  EXPECT_TRUE(run.second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
+  EXPECT_EQ(run.first_code, 0u) << "the first run goes on and completes";
 }
 
 TEST(SetupInstall, TwoProductsInstallAtTheSameTime) {
   Workspace w, other;
-  std::u16string release = w.Path(u"release");
-  std::u16string first_setup = Build(
-      w, LoopingProject(w, release, "", R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41}")"));
-  std::u16string second_setup =
+  std::u16string first = Build(
+      w, LoopingProject(w, w.Path(u"release"), "", R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41}")"));
+  std::u16string second =
       Build(other, Project(other, R"(, "first_sequence": "@main")",
                            R"({"tag": "aseq", "name": "main", "fields": {"name": "Main", "actions": ["@prepare", "@complete"]}})",
                            R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42}")"));
-  PROCESS_INFORMATION first{};
-  ASSERT_TRUE(StartLooping(w, first_setup, &first));
-  SetupRun second = Start(other, second_setup, u"/q2");
-  WriteBytes(release, "go");
-  DWORD firstCode = FinishProgram(&first, 120000);
-  EXPECT_EQ(second.exit_code, 0u) << second.log;
-  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42\\}\\|0\n")) << second.log;
-  EXPECT_FALSE(second.Has("already running"));
-  EXPECT_EQ(firstCode, 0u);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(W(w.Path(u"first\\*.log")), &data);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  FindClose(find);
-  std::string firstLog = ReadBytes(w.Path(u"first\\") + reinterpret_cast<const char16_t*>(data.cFileName));
-  EXPECT_TRUE(std::regex_search(firstLog, std::regex("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41\\}\\|0\n")));
+  Overlap run = RunWhileLooping(w, first, other, second);
+  EXPECT_EQ(run.second.exit_code, 0u) << run.second.log;
+  EXPECT_TRUE(run.second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42\\}\\|0\n")) << run.second.log;
+  EXPECT_FALSE(run.second.Has("already running"));
+  EXPECT_EQ(run.first_code, 0u);
+  EXPECT_TRUE(std::regex_search(run.first_log, std::regex("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41\\}\\|0\n")))
+      << run.first_log;
 }

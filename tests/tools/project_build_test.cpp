@@ -183,6 +183,21 @@ class ProjectBuildTest : public ::testing::Test {
     ASSERT_EQ(Build(project, &message, out, runtime), 0u) << message;
   }
 
+  // Builds into "out" (which must succeed) and returns the warnings given.
+  std::vector<std::string> BuildWarnings(const json& project) {
+    std::vector<std::string> warnings;
+    ProjectBuildOptions options;
+    options.output = folder.Path("out");
+    options.quiet = true;
+    options.warning = [](const char* line, void* context) {
+      static_cast<std::vector<std::string>*>(context)->push_back(line);
+    };
+    options.warning_context = &warnings;
+    std::string message;
+    EXPECT_EQ(ProjectBuild(project.dump(), folder.Root().u16string(), options, &message), 0u) << message;
+    return warnings;
+  }
+
   // The database entry of a package, loaded.
   static ObjectTable* Database(const ReadEntry& entry) {
     BufferedFile stream{};
@@ -390,15 +405,7 @@ TEST_F(ProjectBuildTest, SetupExeCarriesTheProductsVersionResourceAndIcon) {
   project["objects"][0]["fields"]["product"] = "Probe Product";
   project["objects"][0]["fields"]["version_high"] = "0x00030001";
   project["objects"][0]["fields"]["version_low"] = "0x00040002";
-  std::vector<std::string> warnings;
-  ProjectBuildOptions options;
-  options.output = folder.Path("out");
-  options.quiet = true;
-  options.warning = [](const char* line, void* context) { static_cast<std::vector<std::string>*>(context)->push_back(line); };
-  options.warning_context = &warnings;
-  std::string message;
-  ASSERT_EQ(ProjectBuild(project.dump(), folder.Root().u16string(), options, &message), 0u) << message;
-  EXPECT_TRUE(warnings.empty());
+  EXPECT_TRUE(BuildWarnings(project).empty());
   Identity identity = IdentityOf(folder.Path("out/Setup.exe"));
   EXPECT_EQ(identity.texts[u"ProductName"], u"Probe Product");
   EXPECT_EQ(identity.texts[u"PackageCode"], u"{6B1D0F5A-3C2E-4F7B-9A10-2D5E8C7F4B31}");
@@ -419,14 +426,7 @@ TEST_F(ProjectBuildTest, RuntimeWithDebugInformationBuildsWithAWarning) {
   WriteBytes(folder.Path("in/debug.exe"), FixtureBuild(debug));
   json project = Project();
   project["output"] = {{"package", "Setup.exe"}, {"runtime", "in/debug.exe"}};
-  std::vector<std::string> warnings;
-  ProjectBuildOptions options;
-  options.output = folder.Path("out");
-  options.quiet = true;
-  options.warning = [](const char* line, void* context) { static_cast<std::vector<std::string>*>(context)->push_back(line); };
-  options.warning_context = &warnings;
-  std::string message;
-  ASSERT_EQ(ProjectBuild(project.dump(), folder.Root().u16string(), options, &message), 0u) << message;
+  std::vector<std::string> warnings = BuildWarnings(project);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("carries debug information"), std::string::npos) << warnings[0];
 }

@@ -417,10 +417,11 @@ uint32_t DirectoryOffset(const Bytes& bytes) {
   return uint32_t(PeBytesAt(image, rva, 16) - image.bytes.data());
 }
 
-struct Refused {
+// An input that must be refused, and a part of the message that says why.
+struct BadInput {
   const char* what;
-  Bytes image;
-  const char* why;  // part of the message
+  Bytes data;
+  const char* why;
 };
 
 Bytes Patched(Bytes bytes, uint32_t offset, uint32_t value) {
@@ -449,7 +450,7 @@ Bytes SharedTables(uint32_t count) {
   return image;
 }
 
-std::vector<Refused> RefusedImages() {
+std::vector<BadInput> RefusedImages() {
   Bytes runtime = FixtureBuild(FixtureRuntime(SmallResources()));
   uint32_t root = DirectoryOffset(runtime);
   // The root's first entry (type 3) points at its name table; that table's first entry at a
@@ -495,11 +496,11 @@ std::vector<Refused> RefusedImages() {
 
 TEST(RuntimeStamp, ImagesItCannotStampAreRefused) {
   std::vector<IconImage> icon = Icon(FixtureIcon({{64, 0xFF000000}}));
-  for (const Refused& r : RefusedImages()) {
+  for (const BadInput& r : RefusedImages()) {
     Bytes out;
     RuntimeStampReport report;
     std::string why;
-    EXPECT_EQ(RuntimeStampImage(r.image, ProductStamp(&icon), &out, &report, &why), uint32_t(ERROR_BAD_EXE_FORMAT))
+    EXPECT_EQ(RuntimeStampImage(r.data, ProductStamp(&icon), &out, &report, &why), uint32_t(ERROR_BAD_EXE_FORMAT))
         << r.what;
     EXPECT_NE(why.find(r.why), std::string::npos) << r.what << ": " << why;
     EXPECT_TRUE(out.empty()) << r.what;
@@ -524,11 +525,7 @@ TEST(VersionBlock, ReadsTextLengthsInBytesAndRefusesBrokenBlocks) {
   ASSERT_EQ(VersionBlockRead(bytes_counted, &read, &why), 0u) << why;
   EXPECT_EQ(VersionBlockTexts(read).at(0).value, u"Probe");
 
-  const struct {
-    const char* what;
-    Bytes data;
-    const char* why;
-  } kBroken[] = {
+  const BadInput kBroken[] = {
       {"cut short", Bytes(data.begin(), data.begin() + 4), "cut short"},
       {"longer than its data", Patched(data, 0, uint32_t(data.size() + 8) | 0x00340000u), "leaves its parent"},
       {"a child longer than its parent", Patched(data, at, 0x000A7FFF), "leaves its parent"},
@@ -551,11 +548,7 @@ TEST(IconFile, ChecksEveryImageAgainstItsEntry) {
   EXPECT_EQ(images[3].data.size(), 56u);
 
   uint32_t first = 6 + 16 * 4;  // the first bitmap's offset
-  const struct {
-    const char* what;
-    Bytes file;
-    const char* why;
-  } kBad[] = {
+  const BadInput kBad[] = {
       {"too small", Bytes(good.begin(), good.begin() + 5), "6 bytes at least"},
       {"a cursor", Patched(good, 0, 0x00020000), "not an icon file"},
       {"no image", Patched(good, 2, 0x00000001), "no image"},
@@ -570,7 +563,7 @@ TEST(IconFile, ChecksEveryImageAgainstItsEntry) {
   };
   for (const auto& b : kBad) {
     std::string why;
-    EXPECT_EQ(IconFileRead(b.file, &images, &why), uint32_t(ERROR_INVALID_DATA)) << b.what;
+    EXPECT_EQ(IconFileRead(b.data, &images, &why), uint32_t(ERROR_INVALID_DATA)) << b.what;
     EXPECT_NE(why.find(b.why), std::string::npos) << b.what << ": " << why;
   }
 }
