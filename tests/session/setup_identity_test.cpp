@@ -113,16 +113,18 @@ struct MainIcon {
   std::vector<DWORD> colors;
 };
 
+BOOL CALLBACK TakeFirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR context) {
+  *reinterpret_cast<LPWSTR*>(context) = name;
+  return FALSE;
+}
+
 MainIcon MainIconOf(const std::u16string& path) {
   MainIcon icon;
   HMODULE module = LoadLibraryExW(W(path), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   EXPECT_NE(module, nullptr) << GetLastError();
   if (!module) return icon;
   LPWSTR first = nullptr;
-  EnumResourceNamesW(module, RT_GROUP_ICON, [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR context) -> BOOL {
-    *reinterpret_cast<LPWSTR*>(context) = name;
-    return FALSE;
-  }, reinterpret_cast<LONG_PTR>(&first));
+  EnumResourceNamesW(module, RT_GROUP_ICON, TakeFirstName, reinterpret_cast<LONG_PTR>(&first));
   HRSRC found = first ? FindResourceW(module, first, RT_GROUP_ICON) : nullptr;
   const BYTE* group = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
   EXPECT_NE(group, nullptr);
