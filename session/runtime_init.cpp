@@ -10,6 +10,8 @@
 #include "actions/architecture.h"
 #include "actions/flow_actions.h"
 #include "database/class_registry.h"
+#include "expr/folder_redirection.h"
+#include "expr/option_actions.h"
 #include "resources/string_ids.h"
 #include "runtime/os_version.h"
 #include "runtime/process_context.h"
@@ -208,6 +210,8 @@ void LoadLibraries() {
 void RegisterClasses() {
   ClassRegistryRegisterSetupClasses();
   FlowActionsRegister();
+  OptionsRegister();
+  FolderRedirectionRegister();
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
 }
 
