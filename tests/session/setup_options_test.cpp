@@ -20,16 +20,6 @@ using namespace test_support;
 
 namespace {
 
-// Regex text of a literal.
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 // The log's record of an item's effective mode: class, id of the named object, mode.
 std::string ItemMode(const char* tag, const std::string& name, int mode) {
   char id[20];
@@ -169,9 +159,11 @@ TEST(SetupOptions, PerUserRunPutsTheProgramFolderUnderLocalApplicationData) {
               std::string("\"<ProgramFilesXFolder>\\\\") + product + "\"");
   SetupRun run = Start(w, Build(w, project), u"/q2");
   EXPECT_EQ(run.exit_code, 0u) << run.log;
-  EXPECT_TRUE(run.Has("QEL:A1512\\|[^|]*\\|ProgramFilesXFolder\\|<\\$shpath\\(38\\)>\\|<LocalAppDataFolder>\\\\Programs\n"));
-  EXPECT_TRUE(run.Has("QEL:I1551\\|[^|]*\\|1\\|0x00000001\\|" + Escaped(folder + "\\Setup.exe") + "\\|1\n")) << run.log;
-  EXPECT_TRUE(run.Has("QEL:I0008\\|[^|]*\\|" + Escaped(folder + "\\Setup.dat") + "\n"));
+  EXPECT_TRUE(run.Has(
+      "QEL:A1512\\|[^|]*\\|ProgramFilesXFolder\\|<\\$shpath\\(38\\)>\\|<LocalAppDataFolder>\\\\Programs\n"));
+  EXPECT_TRUE(run.Has("QEL:I1551\\|[^|]*\\|1\\|0x00000001\\|" + RegexEscaped(folder + "\\Setup.exe") + "\\|1\n"))
+      << run.log;
+  EXPECT_TRUE(run.Has("QEL:I0008\\|[^|]*\\|" + RegexEscaped(folder + "\\Setup.dat") + "\n"));
   std::u16string saved = TextFromUtf8(folder + "\\Setup.dat");
   EXPECT_NE(GetFileAttributesW(W(saved)), INVALID_FILE_ATTRIBUTES);
   FolderDeleteTree(TextFromUtf8(folder).c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders);
@@ -202,10 +194,12 @@ TEST(SetupOptions, FolderVariablesResolve) {
   const std::string native = sizeof(void*) == 4 ? x86 : "C:\\Program Files";
   std::string expected = x86 + ";C:\\Program Files;" + native + ";" + x86 + "\\Common Files;C:\\windows\\system32;" +
                          "C:\\windows\\syswow64;" + ShellFolder(CSIDL_LOCAL_APPDATA);
-  std::regex record("QEL:A1512\\|[^|]*\\|Folders\\|none\\|" + Escaped(expected) + "\n", std::regex::icase);
+  std::regex record("QEL:A1512\\|[^|]*\\|Folders\\|none\\|" + RegexEscaped(expected) + "\n",
+                    std::regex::icase);
   EXPECT_TRUE(std::regex_search(run.log, record)) << expected << "\n" << run.log;
   // The fixed folders were stored expanded at start-up.
-  EXPECT_TRUE(run.Has("QEL:A1512\\|[^|]*\\|ProgramFilesFolder\\|<\\$shpath\\(42\\)>\\|" + Escaped(x86) + "\n"));
-  EXPECT_TRUE(run.Has("QEL:A1512\\|[^|]*\\|CommonFilesFolder\\|<\\$shpath\\(44\\)>\\|" + Escaped(x86) +
+  EXPECT_TRUE(
+      run.Has("QEL:A1512\\|[^|]*\\|ProgramFilesFolder\\|<\\$shpath\\(42\\)>\\|" + RegexEscaped(x86) + "\n"));
+  EXPECT_TRUE(run.Has("QEL:A1512\\|[^|]*\\|CommonFilesFolder\\|<\\$shpath\\(44\\)>\\|" + RegexEscaped(x86) +
                       "\\\\Common Files\n"));
 }
