@@ -18,6 +18,11 @@ using namespace test_support;
 
 namespace {
 
+// The project with the database header's members `header` ("package_code": ...).
+std::string WithHeader(const std::string& project, const std::string& header) {
+  return "{\"header\": {" + header + "}," + project.substr(project.find('{') + 1);
+}
+
 uint32_t Attributes(const std::u16string& path) { return GetFileAttributesW(W(path)); }
 
 }  // namespace
@@ -153,41 +158,84 @@ TEST(SetupInstall, UsageEndsWithNine) {
   EXPECT_TRUE(run.Has("QEL:I0013\\|[^|]*\\|Common command line options"));
 }
 
-TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
-  // The first run waits in a loop (a no-op action and a Back action whose condition holds while the
-  // release file is missing) until the test lets it go on.
-  Workspace w;
-  std::u16string release = w.Path(u"release");
-  std::u16string setup = Build(
-      w, Project(w, R"(, "first_sequence": "@main")",
+// A project whose run waits in a loop (a no-op action and a Back action whose condition holds while
+// `release` is missing) until the test lets it go on; `header` gives the database header's members.
+std::string LoopingProject(const Workspace& w, const std::u16string& release, const std::string& header) {
+  std::string path = Json(release).substr(1, Json(release).size() - 2);
+  return WithHeader(Project(w, R"(, "first_sequence": "@main")",
                  R"({"tag": "a000", "name": "idle", "fields": {"name": "Idle", "flags": 1}},
                     {"tag": "a003", "name": "again", "fields": {"name": "Again", "flags": 1,
-                      "condition": "<$fexist()" + Json(release).substr(1, Json(release).size() - 2) + R"()> = 0"}},
+                      "condition": "<$fexist()" + path + R"()> = 0"}},
                     {"tag": "aseq", "name": "main", "fields": {"name": "Main",
-                     "actions": ["@prepare", "@idle", "@again", "@complete"]}})"));
-  std::u16string firstTemp = w.Path(u"first");
-  CreateDirectoryW(W(firstTemp), nullptr);
+                     "actions": ["@prepare", "@idle", "@again", "@complete"]}})"),
+                    header);
+}
+
+// The text of the first log file in `folder`; empty when there is none.
+std::string LogIn(const std::u16string& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(W(folder + u"\\*.log"), &data);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  FindClose(find);
+  return ReadBytes(folder + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName));
+}
+
+// Two runs at once: `first` (a looping project of `w`, released by w's file "release") starts and
+// waits in its loop; `second` (of the workspace `other`) runs to its end; then the first goes on.
+struct Overlap {
+  SetupRun second;
+  DWORD first_code = STILL_ACTIVE;
+  std::string first_log;
+};
+
+Overlap RunWhileLooping(const Workspace& w, const std::u16string& first, const Workspace& other,
+                        const std::u16string& second) {
+  Overlap overlap;
+  std::u16string temp = w.Path(u"first");
+  CreateDirectoryW(W(temp), nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION first{};
-  ASSERT_TRUE(StartProgram(u"\"" + setup + u"\" /q2", firstTemp, &startup, FALSE, &first));
-  // Wait until the first run is inside its loop (its log names the Idle action).
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(StartProgram(u"\"" + first + u"\" /q2", temp, &startup, FALSE, &process));
   bool looping = false;
   for (int i = 0; i < 600 && !looping; ++i) {
     Sleep(100);
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(W(firstTemp + u"\\*.log"), &data);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    FindClose(find);
-    looping = ReadBytes(firstTemp + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName)).find("|Idle|") !=
-              std::string::npos;
+    looping = LogIn(temp).find("|Idle|") != std::string::npos;
   }
   EXPECT_TRUE(looping);
-  SetupRun second = Start(w, setup, u"/q2");
-  WriteBytes(release, "go");
-  DWORD firstCode = FinishProgram(&first, 120000);
-  EXPECT_EQ(second.exit_code, 20u) << second.log;
-  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{6F1D3C52-8A47-4E0B-9C2D-7B5E1A93F046\\}\\|183\n"));
-  EXPECT_TRUE(second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
-  EXPECT_EQ(firstCode, 0u) << "the first run goes on and completes";
+  overlap.second = Start(other, second, u"/q2");
+  WriteBytes(w.Path(u"release"), "go");
+  overlap.first_code = FinishProgram(&process, 120000);
+  overlap.first_log = LogIn(temp);
+  return overlap;
+}
+
+TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
+  Workspace w;
+  std::u16string setup =
+      Build(w, LoopingProject(w, w.Path(u"release"), R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40}")"));
+  Overlap run = RunWhileLooping(w, setup, w, setup);
+  EXPECT_EQ(run.second.exit_code, 20u) << run.second.log;
+  // The name is the package's own code, stamped into the version resource by the builder.
+  EXPECT_TRUE(run.second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40\\}\\|183\n")) << run.second.log;
+  EXPECT_TRUE(run.second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
+  EXPECT_EQ(run.first_code, 0u) << "the first run goes on and completes";
+}
+
+TEST(SetupInstall, TwoProductsInstallAtTheSameTime) {
+  Workspace w, other;
+  std::u16string first = Build(
+      w, LoopingProject(w, w.Path(u"release"), R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41}")"));
+  std::u16string second =
+      Build(other, WithHeader(Project(other, R"(, "first_sequence": "@main")",
+                                      R"({"tag": "aseq", "name": "main", "fields": {"name": "Main",
+                                         "actions": ["@prepare", "@complete"]}})"),
+                              R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42}")"));
+  Overlap run = RunWhileLooping(w, first, other, second);
+  EXPECT_EQ(run.second.exit_code, 0u) << run.second.log;
+  EXPECT_TRUE(run.second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42\\}\\|0\n")) << run.second.log;
+  EXPECT_FALSE(run.second.Has("already running"));
+  EXPECT_EQ(run.first_code, 0u);
+  EXPECT_TRUE(std::regex_search(run.first_log, std::regex("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41\\}\\|0\n")))
+      << run.first_log;
 }
