@@ -5,7 +5,6 @@
 
 #include "database/class_registry.h"
 #include "database/field_types.h"
-#include "database/heap_sort.h"
 #include "database/pointer_list.h"
 #include "runtime/heap.h"
 
@@ -189,27 +188,4 @@ SetupObject* ObjectTableForEach(ObjectTable* table, ObjectCallback callback, voi
 SetupObject* ObjectTableFirstOf(ObjectTable* table, uint32_t tag) {
   return ObjectTableForEach(
       table, [](SetupObject*, ObjectTable*, void*) { return 0; }, nullptr, tag);
-}
-
-SetupObject** ObjectTableSortedById(ObjectTable* table) {
-  if (!table->object_count) return nullptr;
-  // Sorting the keys beside the pointers keeps the comparisons in one array.
-  struct Key {
-    uint64_t id;
-    uint32_t sequence;
-    SetupObject* object;
-  };
-  Key* keys = MemNew<Key>(table->object_count);
-  uint32_t count = 0;
-  for (uint32_t b = 0; b < table->bucket_count; ++b)
-    for (SetupObject* o = table->buckets[b]; o && count < table->object_count; o = NextInBucket(o))
-      keys[count++] = Key{ObjectId(o), SlotU32(o, kSlotSequence), o};
-  HeapSort(keys, count, [](const Key& a, const Key& b) {
-    if (a.id != b.id) return a.id < b.id ? -1 : 1;
-    return a.sequence < b.sequence ? -1 : a.sequence > b.sequence ? 1 : 0;
-  });
-  SetupObject** items = MemNew<SetupObject*>(table->object_count);
-  for (uint32_t i = 0; i < count; ++i) items[i] = keys[i].object;
-  MemFree(keys);
-  return items;
 }
