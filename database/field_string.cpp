@@ -14,29 +14,60 @@ uint32_t StringEncodedSize(const char16_t* text) {
   return size;
 }
 
-uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
-  uint32_t err = StreamWriteU32(stream, StringEncodedSize(text));
-  if (err || !text) return err;
-  uint8_t chunk[512];
-  size_t used = 0;
-  for (const char16_t* p = text; *p && !err; ++p) {
+namespace {
+
+// Encodes the units of `text` into `out` while at least three bytes of room are left before `limit`;
+// returns the position after the last byte written and sets *rest to the first unit not encoded
+// (its terminator when the whole text fitted).
+uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit, const char16_t** rest) {
+  const char16_t* p = text;
+  const uint8_t* stop = limit - 2;  // the last position with room for three bytes, plus one
+  for (; *p && out < stop; ++p) {
     char16_t u = *p;
     if (u < 0x80) {
-      chunk[used++] = uint8_t(u);
+      *out++ = uint8_t(u);
     } else if (u < 0x800) {
-      chunk[used++] = uint8_t(0xC0 | u >> 6);
-      chunk[used++] = uint8_t(0x80 | (u & 0x3F));
+      *out++ = uint8_t(0xC0 | u >> 6);
+      *out++ = uint8_t(0x80 | (u & 0x3F));
     } else {
-      chunk[used++] = uint8_t(0xE0 | u >> 12);
-      chunk[used++] = uint8_t(0x80 | ((u >> 6) & 0x3F));
-      chunk[used++] = uint8_t(0x80 | (u & 0x3F));
-    }
-    if (used > sizeof chunk - 3) {
-      err = StreamWrite(stream, chunk, uint32_t(used));
-      used = 0;
+      *out++ = uint8_t(0xE0 | u >> 12);
+      *out++ = uint8_t(0x80 | ((u >> 6) & 0x3F));
+      *out++ = uint8_t(0x80 | (u & 0x3F));
     }
   }
-  if (!err && used) err = StreamWrite(stream, chunk, uint32_t(used));
+  *rest = p;
+  return out;
+}
+
+// Encodes the text straight into the stream's buffer behind room for its count, and writes the
+// count in front once the length is known. False, with the stream as it was, when the rest of the
+// buffer cannot hold it all.
+bool WriteInBuffer(BufferedFile* stream, const char16_t* text) {
+  if (stream->capacity - stream->length < 4) return false;
+  uint8_t* count = stream->buffer + stream->length;
+  const char16_t* rest;
+  uint8_t* end = EncodeUnits(text, count + 4, stream->buffer + stream->capacity, &rest);
+  if (*rest) return false;
+  uint32_t size = uint32_t(end - count - 4);
+  memcpy(count, &size, 4);
+  stream->length = uint32_t(end - stream->buffer);
+  return true;
+}
+
+}  // namespace
+
+uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
+  if (!text) return StreamWriteU32(stream, 0);
+  if (WriteInBuffer(stream, text)) return ERROR_SUCCESS;
+  uint32_t err = BufferedFlush(stream);
+  if (err || WriteInBuffer(stream, text)) return err;
+  // Longer than a whole buffer: the count first, then the bytes in runs.
+  err = StreamWriteU32(stream, StringEncodedSize(text));
+  uint8_t chunk[512];
+  for (const char16_t* p = text; *p && !err;) {
+    uint8_t* end = EncodeUnits(p, chunk, chunk + sizeof chunk, &p);
+    err = StreamWrite(stream, chunk, uint32_t(end - chunk));
+  }
   return err;
 }
 
