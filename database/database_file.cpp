@@ -48,12 +48,12 @@ unsigned ClassChain(const ClassDescriptor* cls, const ClassDescriptor** chain) {
   return depth;
 }
 
-uint32_t ReadFields(BufferedFile* stream, SetupObject* object) {
+uint32_t ReadFields(BufferedFile* stream, SetupObject* object, FieldArena* arena) {
   const ClassDescriptor* chain[kMaxClassDepth];
   unsigned depth = ClassChain(ObjectClass(object), chain);
   for (unsigned c = 0; c < depth; ++c)
     for (const uint8_t* p = chain[c]->schema; p[1] != kFieldEnd; p += 2) {
-      uint32_t err = FieldRead(stream, object, p[0], p[1]);
+      uint32_t err = FieldRead(stream, object, p[0], p[1], arena);
       if (err) return err;
     }
   return ERROR_SUCCESS;
@@ -101,10 +101,10 @@ uint32_t ReadObjects(BufferedFile* stream, ObjectTable* table) {
     uint32_t err = StreamRead(stream, record, kRecordSize);
     if (err) return err;
     if ((record[0] >> 24) == '!') return ERROR_SUCCESS;
-    SetupObject* object = ObjectCreate(table, record[0], uint64_t(record[3]) << 32 | record[2]);
+    SetupObject* object = ObjectCreateLoaded(table, record[0], uint64_t(record[3]) << 32 | record[2]);
     if (!object) return ERROR_UNSUPPORTED_TYPE;
     SetObjectFlags(object, record[1]);
-    err = ReadFields(stream, object);
+    err = ReadFields(stream, object, table->arena);
     if (err) {
       ObjectDestroy(object);
       return err;

@@ -14,36 +14,118 @@ uint32_t StringEncodedSize(const char16_t* text) {
   return size;
 }
 
-uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
-  uint32_t err = StreamWriteU32(stream, StringEncodedSize(text));
-  if (err || !text) return err;
-  uint8_t chunk[512];
-  size_t used = 0;
-  for (const char16_t* p = text; *p && !err; ++p) {
+namespace {
+
+// Encodes the units of `text` into `out` while at least three bytes of room are left before `limit`;
+// returns the position after the last byte written and sets *rest to the first unit not encoded
+// (its terminator when the whole text fitted).
+uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit, const char16_t** rest) {
+  const char16_t* p = text;
+  const uint8_t* stop = limit - 2;  // the last position with room for three bytes, plus one
+  for (; *p && out < stop; ++p) {
     char16_t u = *p;
     if (u < 0x80) {
-      chunk[used++] = uint8_t(u);
+      *out++ = uint8_t(u);
     } else if (u < 0x800) {
-      chunk[used++] = uint8_t(0xC0 | u >> 6);
-      chunk[used++] = uint8_t(0x80 | (u & 0x3F));
+      *out++ = uint8_t(0xC0 | u >> 6);
+      *out++ = uint8_t(0x80 | (u & 0x3F));
     } else {
-      chunk[used++] = uint8_t(0xE0 | u >> 12);
-      chunk[used++] = uint8_t(0x80 | ((u >> 6) & 0x3F));
-      chunk[used++] = uint8_t(0x80 | (u & 0x3F));
-    }
-    if (used > sizeof chunk - 3) {
-      err = StreamWrite(stream, chunk, uint32_t(used));
-      used = 0;
+      *out++ = uint8_t(0xE0 | u >> 12);
+      *out++ = uint8_t(0x80 | ((u >> 6) & 0x3F));
+      *out++ = uint8_t(0x80 | (u & 0x3F));
     }
   }
-  if (!err && used) err = StreamWrite(stream, chunk, uint32_t(used));
+  *rest = p;
+  return out;
+}
+
+// Encodes the text straight into the stream's buffer behind room for its count, and writes the
+// count in front once the length is known. False, with the stream as it was, when the rest of the
+// buffer cannot hold it all.
+bool WriteInBuffer(BufferedFile* stream, const char16_t* text) {
+  if (stream->capacity - stream->length < 4) return false;
+  uint8_t* count = stream->buffer + stream->length;
+  const char16_t* rest;
+  uint8_t* end = EncodeUnits(text, count + 4, stream->buffer + stream->capacity, &rest);
+  if (*rest) return false;
+  uint32_t size = uint32_t(end - count - 4);
+  memcpy(count, &size, 4);
+  stream->length = uint32_t(end - stream->buffer);
+  return true;
+}
+
+}  // namespace
+
+uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
+  if (!text) return StreamWriteU32(stream, 0);
+  if (WriteInBuffer(stream, text)) return ERROR_SUCCESS;
+  uint32_t err = BufferedFlush(stream);
+  if (err || WriteInBuffer(stream, text)) return err;
+  // Longer than a whole buffer: the count first, then the bytes in runs.
+  err = StreamWriteU32(stream, StringEncodedSize(text));
+  uint8_t chunk[512];
+  for (const char16_t* p = text; *p && !err;) {
+    uint8_t* end = EncodeUnits(p, chunk, chunk + sizeof chunk, &p);
+    err = StreamWrite(stream, chunk, uint32_t(end - chunk));
+  }
   return err;
 }
 
 namespace {
 
+// The unit of a sequence of `needed` (2 or 3) bytes.
+char16_t SequenceUnit(const uint8_t* s, unsigned needed) {
+  return needed == 2 ? char16_t(((s[0] << 6) | (s[1] & 0x3F)) & 0x7FF)
+                     : char16_t(((s[0] << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F)) & 0xFFFF);
+}
+
+// True when the eight bytes are plain ASCII other than 0: no high bit set and no zero byte.
+bool PlainAscii8(const uint8_t* bytes) {
+  constexpr uint64_t kLow = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  uint64_t word;
+  memcpy(&word, bytes, 8);
+  return ((((word - kLow) & ~word) | word) & kHigh) == 0;
+}
+
+// Decodes a text that lies whole in `bytes` into `out` (room for count units); returns the number
+// of units.
+size_t DecodeWhole(const uint8_t* bytes, uint32_t count, char16_t* out) {
+  const uint8_t* end = bytes + count;
+  char16_t* start = out;
+  while (bytes < end) {
+    if (end - bytes >= 8 && PlainAscii8(bytes)) {  // runs of plain ASCII, eight at a time
+      for (int i = 0; i < 8; ++i) out[i] = bytes[i];
+      out += 8;
+      bytes += 8;
+      continue;
+    }
+    uint8_t b = *bytes;
+    if (b - 1u < 0x7Fu) {  // plain ASCII other than 0
+      *out++ = b;
+      ++bytes;
+      continue;
+    }
+    unsigned needed = b == 0 ? 1 : b < 0xE0 ? 2 : 3;
+    if (size_t(end - bytes) < needed) break;
+    char16_t unit = needed == 1 ? 0 : SequenceUnit(bytes, needed);
+    if (!unit) break;
+    *out++ = unit;
+    bytes += needed;
+  }
+  return size_t(out - start);
+}
+
+// Gives back the room a text did not use: the text keeps `length` units and its terminator.
+char16_t* Trim(char16_t* text, size_t length, size_t capacity, FieldArena* arena) {
+  text[length] = 0;
+  if (length + 1 == capacity) return text;
+  return static_cast<char16_t*>(
+      FieldArenaResize(arena, text, capacity * sizeof(char16_t), (length + 1) * sizeof(char16_t), alignof(char16_t)));
+}
+
 // The lenient decoder's state between the bytes of one text, which may span buffer refills.
 struct Decoder {
+  FieldArena* arena;
   char16_t* text;
   size_t length;
   size_t capacity;  // units, including room for the terminator
@@ -57,7 +139,10 @@ void Reserve(Decoder* d, size_t units, uint32_t total) {
   if (d->length + units + 1 <= d->capacity) return;
   size_t capacity = d->capacity * 2 > d->length + units + 1 ? d->capacity * 2 : d->length + units + 1;
   if (capacity > uint64_t(total) + 1) capacity = size_t(uint64_t(total) + 1);  // no wrap on 32-bit builds
-  d->text = static_cast<char16_t*>(MemReallocFlags(d->text, capacity * sizeof(char16_t), kMemKeep | kMemMustSucceed));
+  void* grown = d->text ? FieldArenaResize(d->arena, d->text, d->capacity * sizeof(char16_t),
+                                           capacity * sizeof(char16_t), alignof(char16_t))
+                        : FieldArenaAllocate(d->arena, capacity * sizeof(char16_t), alignof(char16_t));
+  d->text = static_cast<char16_t*>(grown);
   d->capacity = capacity;
 }
 
@@ -84,21 +169,16 @@ void DecodeBytes(Decoder* d, const uint8_t* bytes, uint32_t count) {
     }
     d->sequence[d->held++] = b;
     if (d->held < d->needed) continue;
-    const uint8_t* s = d->sequence;
-    Emit(d, d->needed == 2 ? char16_t(((s[0] << 6) | (s[1] & 0x3F)) & 0x7FF)
-                           : char16_t(((s[0] << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F)) & 0xFFFF));
+    Emit(d, SequenceUnit(d->sequence, d->needed));
     d->held = 0;
   }
 }
 
-}  // namespace
-
-uint32_t StringRead(BufferedFile* stream, char16_t** text) {
-  *text = nullptr;
-  uint32_t total;
-  uint32_t err = StreamReadU32(stream, &total);
-  if (err) return err;
+// A text that spans buffer refills: decoded run by run as the bytes arrive.
+uint32_t ReadInRuns(BufferedFile* stream, uint32_t total, FieldArena* arena, char16_t** text) {
   Decoder d{};
+  d.arena = arena;
+  uint32_t err = ERROR_SUCCESS;
   for (uint32_t left = total; left;) {
     uint8_t* bytes;
     uint32_t available;
@@ -112,12 +192,27 @@ uint32_t StringRead(BufferedFile* stream, char16_t** text) {
     left -= chunk;
   }
   if (err) {
-    MemFree(d.text);
+    FieldBlockFree(d.text);
     return err;
   }
   if (!d.text) Reserve(&d, 0, total);
-  d.text[d.length] = 0;
-  *text = d.text;
+  *text = Trim(d.text, d.length, d.capacity, arena);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+uint32_t StringRead(BufferedFile* stream, char16_t** text, FieldArena* arena) {
+  *text = nullptr;
+  uint32_t total;
+  uint32_t err = StreamReadU32(stream, &total);
+  if (err) return err;
+  if (stream->length - stream->position < total) return ReadInRuns(stream, total, arena, text);
+  auto* decoded = static_cast<char16_t*>(
+      FieldArenaAllocate(arena, (size_t(total) + 1) * sizeof(char16_t), alignof(char16_t)));
+  size_t length = DecodeWhole(stream->buffer + stream->position, total, decoded);
+  stream->position += total;
+  *text = Trim(decoded, length, size_t(total) + 1, arena);
   return ERROR_SUCCESS;
 }
 

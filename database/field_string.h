@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "database/field_arena.h"
 #include "runtime/buffered_file.h"
 
 // Bytes of the encoded form of a text (without the count); 0 for null.
@@ -15,15 +16,17 @@ uint32_t StringEncodedSize(const char16_t* text);
 // Writes the count and the bytes. Returns 0 or the stream's error.
 uint32_t StringWrite(BufferedFile* stream, const char16_t* text);
 
-// Reads a stored text, decoding it straight from the stream's buffer, into a new owned text
-// (*text, MemFree), empty for n = 0. Decoding is lenient: a lead byte below 0x80 is one unit; a lead
-// byte of 0x80 or more takes the next byte as continuation, ((lead << 6) | (next & 0x3F)) & 0x7FF;
-// a lead of 0xE0 or more takes a second one, ((lead << 12) | ((next & 0x3F) << 6) | (third & 0x3F))
-// & 0xFFFF; continuation bytes are not tested. A zero byte (or a decoded unit 0) ends the text early
-// and a sequence cut off by the end of the n bytes is dropped; all n bytes are consumed either way.
-// The text grows as the bytes arrive, so a count beyond the stream's end fails there (38) without
-// a large allocation. Returns 0 or the stream's error (*text is null then).
-uint32_t StringRead(BufferedFile* stream, char16_t** text);
+// Reads a stored text, decoding it straight from the stream's buffer, into a new owned text, empty
+// for n = 0: arena memory when an arena is given (field_arena.h), else a heap block (MemFree).
+// Decoding is lenient: a lead byte below 0x80 is one unit; a lead byte of 0x80 or more takes the
+// next byte as continuation, ((lead << 6) | (next & 0x3F)) & 0x7FF; a lead of 0xE0 or more takes a
+// second one, ((lead << 12) | ((next & 0x3F) << 6) | (third & 0x3F)) & 0xFFFF; continuation bytes
+// are not tested. A zero byte (or a decoded unit 0) ends the text early and a sequence cut off by
+// the end of the n bytes is dropped; all n bytes are consumed either way. A text that the buffer
+// holds whole is decoded in one pass; a longer one grows as the bytes arrive, so a count beyond the
+// stream's end fails there (38) without a large allocation. Returns 0 or the stream's error (*text
+// is null then).
+uint32_t StringRead(BufferedFile* stream, char16_t** text, FieldArena* arena = nullptr);
 
 // Copies a text into a new owned text (null stays null).
 char16_t* TextDuplicate(const char16_t* text);

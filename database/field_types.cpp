@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "database/field_arena.h"
 #include "database/field_string.h"
 #include "database/localized_text.h"
 #include "database/stream_values.h"
@@ -27,11 +28,11 @@ constexpr uint32_t kFirstChunk = 65536;
 // Reads `count` items of `size` bytes into a new block that grows as the bytes arrive, so a count
 // that the stream cannot hold fails at the stream's end. Only a stream that really holds more than
 // half the address space fails with 8 instead.
-uint32_t ReadItems(BufferedFile* stream, uint32_t count, uint32_t size, void** items) {
+uint32_t ReadItems(BufferedFile* stream, uint32_t count, uint32_t size, FieldArena* arena, void** items) {
   *items = nullptr;
   uint64_t total = uint64_t(count) * size;
   size_t capacity = total < kFirstChunk ? size_t(total) : kFirstChunk;
-  auto* block = static_cast<uint8_t*>(MemAllocFlags(capacity, kMemMustSucceed));
+  auto* block = static_cast<uint8_t*>(FieldArenaAllocate(arena, capacity, size));
   size_t got = 0;
   uint32_t err = ERROR_SUCCESS;
   while (!err && got < total) {
@@ -41,14 +42,14 @@ uint32_t ReadItems(BufferedFile* stream, uint32_t count, uint32_t size, void** i
         err = ERROR_NOT_ENOUGH_MEMORY;
         break;
       }
+      block = static_cast<uint8_t*>(FieldArenaResize(arena, block, capacity, size_t(grown), size));
       capacity = size_t(grown);
-      block = static_cast<uint8_t*>(MemReallocFlags(block, capacity, kMemKeep | kMemMustSucceed));
     }
     err = BufferedReadExact(stream, block + got, uint32_t(capacity - got));
     got = capacity;
   }
   if (err) {
-    MemFree(block);
+    FieldBlockFree(block);
     return err;
   }
   *items = block;
@@ -59,11 +60,14 @@ uint32_t ReadItems(BufferedFile* stream, uint32_t count, uint32_t size, void** i
 // it is small, otherwise doubling from 64 items, so an absurd count never allocates ahead of the
 // items that really arrive.
 template <typename T>
-T* GrowFor(T* items, uint32_t filled, uint32_t count, uint32_t* capacity) {
+T* GrowFor(T* items, uint32_t filled, uint32_t count, uint32_t* capacity, FieldArena* arena) {
   if (filled < *capacity) return items;
   uint32_t grown = *capacity ? *capacity * 2 : 64;
-  *capacity = grown < count ? grown : count;
-  return static_cast<T*>(MemReallocFlags(items, size_t(*capacity) * sizeof(T), kMemKeep | kMemMustSucceed));
+  if (grown > count) grown = count;
+  void* block = items ? FieldArenaResize(arena, items, size_t(*capacity) * sizeof(T), size_t(grown) * sizeof(T), alignof(T))
+                      : FieldArenaAllocate(arena, size_t(grown) * sizeof(T), alignof(T));
+  *capacity = grown;
+  return static_cast<T*>(block);
 }
 
 // The arrays U32Array, U64Array and ByteBlock share the (items, count) form.
@@ -71,12 +75,12 @@ template <typename Array>
 using ItemOf = std::remove_pointer_t<decltype(Array::items)>;
 
 template <typename Array>
-uint32_t ReadArray(BufferedFile* stream, SetupObject* object, unsigned slot) {
+uint32_t ReadArray(BufferedFile* stream, SetupObject* object, unsigned slot, FieldArena* arena) {
   uint32_t count;
   uint32_t err = StreamReadU32(stream, &count);
   if (err || !count) return err;
   void* items;
-  err = ReadItems(stream, count, sizeof(ItemOf<Array>), &items);
+  err = ReadItems(stream, count, sizeof(ItemOf<Array>), arena, &items);
   if (err) return err;
   auto* array = SlotView<Array>(object, slot);
   array->items = static_cast<ItemOf<Array>*>(items);
@@ -84,37 +88,37 @@ uint32_t ReadArray(BufferedFile* stream, SetupObject* object, unsigned slot) {
   return ERROR_SUCCESS;
 }
 
-uint32_t ReadTextList(BufferedFile* stream, SetupObject* object, unsigned slot) {
+uint32_t ReadTextList(BufferedFile* stream, SetupObject* object, unsigned slot, FieldArena* arena) {
   uint32_t count;
   uint32_t err = StreamReadU32(stream, &count);
   if (err || !count) return err;
   TextList list{};
   uint32_t capacity = 0;
   while (!err && list.count < count) {
-    list.items = GrowFor(list.items, list.count, count, &capacity);
-    err = StringRead(stream, &list.items[list.count]);
+    list.items = GrowFor(list.items, list.count, count, &capacity, arena);
+    err = StringRead(stream, &list.items[list.count], arena);
     if (!err) ++list.count;
   }
   if (err) {
-    for (uint32_t i = 0; i < list.count; ++i) MemFree(list.items[i]);
-    MemFree(list.items);
+    for (uint32_t i = 0; i < list.count; ++i) FieldBlockFree(list.items[i]);
+    FieldBlockFree(list.items);
     return err;
   }
   *SlotView<TextList>(object, slot) = list;
   return ERROR_SUCCESS;
 }
 
-uint32_t ReadLocalized(BufferedFile* stream, SetupObject* object, unsigned slot) {
+uint32_t ReadLocalized(BufferedFile* stream, SetupObject* object, unsigned slot, FieldArena* arena) {
   LocalizedText text{};
   uint32_t count = 0;
-  uint32_t err = StringRead(stream, &text.text);
+  uint32_t err = StringRead(stream, &text.text, arena);
   if (!err) err = StreamReadU32(stream, &count);
   uint32_t capacity = 0;
   while (!err && text.count < count) {
-    text.pairs = GrowFor(text.pairs, text.count, count, &capacity);
+    text.pairs = GrowFor(text.pairs, text.count, count, &capacity, arena);
     LocalizedPair* pair = &text.pairs[text.count];
     err = StreamReadU32(stream, &pair->key);
-    if (!err) err = StringRead(stream, &pair->text);
+    if (!err) err = StringRead(stream, &pair->text, arena);
     if (!err) ++text.count;
   }
   if (err) {
@@ -148,7 +152,7 @@ uint32_t WriteArray(BufferedFile* stream, const SetupObject* object, unsigned sl
 template <typename Array>
 void FreeArray(SetupObject* object, unsigned slot) {
   Array* array = SlotView<Array>(object, slot);
-  MemFree(array->items);
+  FieldBlockFree(array->items);
   *array = Array{};
 }
 
@@ -174,7 +178,7 @@ uint32_t WriteLocalized(BufferedFile* stream, const SetupObject* object, unsigne
 
 }  // namespace
 
-uint32_t FieldRead(BufferedFile* stream, SetupObject* object, unsigned slot, uint8_t type) {
+uint32_t FieldRead(BufferedFile* stream, SetupObject* object, unsigned slot, uint8_t type, FieldArena* arena) {
   uint32_t err = ERROR_SUCCESS;
   switch (type) {
     case kFieldInt:
@@ -194,20 +198,20 @@ uint32_t FieldRead(BufferedFile* stream, SetupObject* object, unsigned slot, uin
       break;
     }
     case kFieldU32Array:
-    case kFieldU32List: err = ReadArray<U32Array>(stream, object, slot); break;
+    case kFieldU32List: err = ReadArray<U32Array>(stream, object, slot, arena); break;
     case kFieldU64Array:
     case kFieldU64List:
-    case kFieldIdList: err = ReadArray<U64Array>(stream, object, slot); break;
-    case kFieldBytes: err = ReadArray<ByteBlock>(stream, object, slot); break;
+    case kFieldIdList: err = ReadArray<U64Array>(stream, object, slot, arena); break;
+    case kFieldBytes: err = ReadArray<ByteBlock>(stream, object, slot, arena); break;
     case kFieldText:
     case kFieldAssemblyText: {
       char16_t* text;
-      err = StringRead(stream, &text);
+      err = StringRead(stream, &text, arena);
       if (!err) SetSlotPointer(object, slot, text);
       break;
     }
-    case kFieldTextList: err = ReadTextList(stream, object, slot); break;
-    case kFieldLocalized: err = ReadLocalized(stream, object, slot); break;
+    case kFieldTextList: err = ReadTextList(stream, object, slot, arena); break;
+    case kFieldLocalized: err = ReadLocalized(stream, object, slot, arena); break;
     default: err = ERROR_BAD_FORMAT; break;
   }
   return err;
@@ -239,15 +243,15 @@ void FieldFree(SetupObject* object, unsigned slot, uint8_t type) {
   switch (type) {
     case kFieldTextList: {
       TextList* list = SlotView<TextList>(object, slot);
-      for (uint32_t i = 0; list->items && i < list->count; ++i) MemFree(list->items[i]);
-      MemFree(list->items);
+      for (uint32_t i = 0; list->items && i < list->count; ++i) FieldBlockFree(list->items[i]);
+      FieldBlockFree(list->items);
       *list = TextList{};
       break;
     }
     case kFieldLocalized: LocalizedTextFree(SlotLocalized(object, slot)); break;
     case kFieldText:
     case kFieldAssemblyText:
-      MemFree(SlotText(object, slot));
+      FieldBlockFree(SlotText(object, slot));
       SetSlotPointer(object, slot, nullptr);
       break;
     case kFieldU32Array:

@@ -1,5 +1,8 @@
 #include "database/localized_text.h"
 
+#include <cstring>
+
+#include "database/field_arena.h"
 #include "runtime/heap.h"
 
 namespace {
@@ -27,12 +30,12 @@ const char16_t* LocalizedTextFor(const LocalizedText* text, uint16_t language) {
 void LocalizedTextReduce(LocalizedText* text, uint16_t language) {
   const LocalizedPair* pair = PairFor(text, language);
   if (pair) {
-    MemFree(text->text);
+    FieldBlockFree(text->text);
     text->text = pair->text;
   }
   for (uint32_t i = 0; text->pairs && i < text->count; ++i)
-    if (&text->pairs[i] != pair) MemFree(text->pairs[i].text);
-  MemFree(text->pairs);
+    if (&text->pairs[i] != pair) FieldBlockFree(text->pairs[i].text);
+  FieldBlockFree(text->pairs);
   text->pairs = nullptr;
   text->count = 0;
 }
@@ -44,15 +47,21 @@ void LocalizedTextSwap(LocalizedText* a, LocalizedText* b) {
 }
 
 void LocalizedTextFree(LocalizedText* text) {
-  MemFree(text->text);
-  for (uint32_t i = 0; text->pairs && i < text->count; ++i) MemFree(text->pairs[i].text);
-  MemFree(text->pairs);
+  FieldBlockFree(text->text);
+  for (uint32_t i = 0; text->pairs && i < text->count; ++i) FieldBlockFree(text->pairs[i].text);
+  FieldBlockFree(text->pairs);
   *text = LocalizedText{};
 }
 
 void LocalizedTextGrow(LocalizedText* text, uint32_t count) {
   if (count <= text->count) return;
-  text->pairs = static_cast<LocalizedPair*>(
-      MemReallocFlags(text->pairs, size_t(count) * sizeof(LocalizedPair), kMemKeep | kMemMustSucceed));
+  size_t size = size_t(count) * sizeof(LocalizedPair);
+  if (text->pairs && FieldArenaOf(text->pairs)) {  // loaded pairs move to the heap to grow
+    auto* pairs = static_cast<LocalizedPair*>(MemAllocFlags(size, kMemMustSucceed));
+    memcpy(pairs, text->pairs, size_t(text->count) * sizeof(LocalizedPair));
+    text->pairs = pairs;
+  } else {
+    text->pairs = static_cast<LocalizedPair*>(MemReallocFlags(text->pairs, size, kMemKeep | kMemMustSucceed));
+  }
   text->count = count;
 }

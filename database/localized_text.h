@@ -16,9 +16,10 @@ void LocalizedTextReduce(LocalizedText* text, uint16_t language);
 
 void LocalizedTextSwap(LocalizedText* a, LocalizedText* b);
 
-// Frees the default, every pair's text and the pairs; the field holds nothing afterwards.
+// Frees the default, every pair's text and the pairs (heap blocks; arena memory stays with its
+// table); the field holds nothing afterwards.
 void LocalizedTextFree(LocalizedText* text);
 
 // Grows the pair array to `count` pairs; new pairs have no text and key 0. A smaller count does
-// nothing.
+// nothing. Pairs that a load read into its table's arena are copied into a heap block first.
 void LocalizedTextGrow(LocalizedText* text, uint32_t count);

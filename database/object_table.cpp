@@ -1,10 +1,10 @@
 #include "database/object_table.h"
 
+#include <cstring>
 #include <initializer_list>
 
 #include "database/class_registry.h"
 #include "database/field_types.h"
-#include "database/heap_sort.h"
 #include "database/pointer_list.h"
 #include "runtime/heap.h"
 
@@ -63,6 +63,14 @@ void DestroyFields(SetupObject* object, const ClassDescriptor* cls) {
   for (const uint8_t* p = cls->schema; p && p[1] != 0; p += 2) FieldFree(object, p[0], p[1]);
 }
 
+SetupObject* InitialiseObject(void* instance, const ClassDescriptor* cls, ObjectTable* table, uint64_t id) {
+  auto* object = static_cast<SetupObject*>(instance);
+  SetSlotPointer(object, kSlotClass, cls);
+  SetSlotPointer(object, kSlotTable, table);
+  SetSlotU64(object, kSlotId, id);
+  return object;
+}
+
 }  // namespace
 
 ObjectTable* ObjectTableCreate(uint32_t seed) {
@@ -89,17 +97,23 @@ void ObjectTableDestroy(ObjectTable* table) {
   for (PointerList* list : {&table->variables, &table->languages, &table->journal, &table->options, &table->folders,
                             &table->files, &table->registry_keys})
     PointerListFree(list);
+  FieldArenaRelease(table->arena);
   MemFree(table);
 }
 
 SetupObject* ObjectCreate(ObjectTable* table, uint32_t tag, uint64_t id) {
   const ClassDescriptor* cls = ClassLookup(tag);
   if (!cls) return nullptr;
-  auto* object = static_cast<SetupObject*>(MemAllocFlags(ClassInstanceSize(cls), kMemMustSucceed));
-  SetSlotPointer(object, kSlotClass, cls);
-  SetSlotPointer(object, kSlotTable, table);
-  SetSlotU64(object, kSlotId, id);
-  return object;
+  return InitialiseObject(MemAllocFlags(ClassInstanceSize(cls), kMemMustSucceed), cls, table, id);
+}
+
+SetupObject* ObjectCreateLoaded(ObjectTable* table, uint32_t tag, uint64_t id) {
+  const ClassDescriptor* cls = ClassLookup(tag);
+  if (!cls) return nullptr;
+  if (!table->arena) table->arena = FieldArenaCreate();
+  void* instance = FieldArenaAllocate(table->arena, ClassInstanceSize(cls), alignof(Slot));
+  memset(instance, 0, ClassInstanceSize(cls));
+  return InitialiseObject(instance, cls, table, id);
 }
 
 void ObjectDestroy(SetupObject* object) {
@@ -108,11 +122,13 @@ void ObjectDestroy(SetupObject* object) {
     if (cls->destroy) cls->destroy(object);
     DestroyFields(object, cls);
   }
-  MemFree(object);
+  FieldBlockFree(object);
 }
 
 bool ObjectTableInsert(ObjectTable* table, SetupObject* object) {
   if (NextInBucket(object) || SlotU32(object, kSlotSequence)) return false;
+  FieldArena* home = FieldArenaOf(object);
+  if (home && home != table->arena) return false;
   if (table->object_count >= table->bucket_count) {
     if (__atomic_load_n(&table->iteration_depth, __ATOMIC_SEQ_CST) > 0)
       __atomic_add_fetch(&table->deferred_growths, 1, __ATOMIC_SEQ_CST);
@@ -172,27 +188,4 @@ SetupObject* ObjectTableForEach(ObjectTable* table, ObjectCallback callback, voi
 SetupObject* ObjectTableFirstOf(ObjectTable* table, uint32_t tag) {
   return ObjectTableForEach(
       table, [](SetupObject*, ObjectTable*, void*) { return 0; }, nullptr, tag);
-}
-
-SetupObject** ObjectTableSortedById(ObjectTable* table) {
-  if (!table->object_count) return nullptr;
-  // Sorting the keys beside the pointers keeps the comparisons in one array.
-  struct Key {
-    uint64_t id;
-    uint32_t sequence;
-    SetupObject* object;
-  };
-  Key* keys = MemNew<Key>(table->object_count);
-  uint32_t count = 0;
-  for (uint32_t b = 0; b < table->bucket_count; ++b)
-    for (SetupObject* o = table->buckets[b]; o && count < table->object_count; o = NextInBucket(o))
-      keys[count++] = Key{ObjectId(o), SlotU32(o, kSlotSequence), o};
-  HeapSort(keys, count, [](const Key& a, const Key& b) {
-    if (a.id != b.id) return a.id < b.id ? -1 : 1;
-    return a.sequence < b.sequence ? -1 : a.sequence > b.sequence ? 1 : 0;
-  });
-  SetupObject** items = MemNew<SetupObject*>(table->object_count);
-  for (uint32_t i = 0; i < count; ++i) items[i] = keys[i].object;
-  MemFree(keys);
-  return items;
 }

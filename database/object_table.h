@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "database/field_arena.h"
 #include "database/setup_object.h"
 
 constexpr uint32_t kDatabaseHeaderSize = 256;
@@ -27,24 +28,31 @@ struct ObjectTable {
   PointerList files;          // file, sorted by slot 29
   PointerList registry_keys;  // regk
   SetupObject* installation;  // the inst object
+  FieldArena* arena;          // the instances and fields of the loaded objects (null: none loaded)
 };
 
 // A zeroed table with 31 buckets. `seed` is mixed into every bucket index: the Windows runtime
 // passes its process seed, host tools 0.
 ObjectTable* ObjectTableCreate(uint32_t seed);
-// Destroys every object, frees the buckets, the seven lists and the table. Null is accepted.
+// Destroys every object, frees the buckets, the seven lists, the arena and the table. Null is
+// accepted.
 void ObjectTableDestroy(ObjectTable* table);
 
 // A zeroed instance of the tag's class with its class, owning table and id filled; not yet in the
-// table. Null for a tag without a class.
+// table. Null for a tag without a class. The instance is a heap block: objects made at run time.
 SetupObject* ObjectCreate(ObjectTable* table, uint32_t tag, uint64_t id);
+// The same with the instance taken from the table's arena, which is created on first use: the
+// loader's objects. Such an object can only ever be inserted into this table.
+SetupObject* ObjectCreateLoaded(ObjectTable* table, uint32_t tag, uint64_t id);
 // Frees the object: for its class and then each ancestor, the class's destroy procedure, then every
 // field of the class's schema by its type; finally the instance. The object must not be in a table.
+// What lies in an arena (a loaded object's instance and fields) stays until its table is destroyed.
 void ObjectDestroy(SetupObject* object);
 
 // Adds the object at the front of its bucket and gives it the next insertion sequence number;
 // growing the table first when the object count has reached the bucket count. Refused (false) for
-// an object that is already in a table.
+// an object that is already in a table, and for one whose instance lies in another table's arena
+// (it would vanish with that table).
 bool ObjectTableInsert(ObjectTable* table, SetupObject* object);
 // Unlinks the object from its bucket; the object survives. False when it is not in this table.
 bool ObjectTableRemove(ObjectTable* table, SetupObject* object);

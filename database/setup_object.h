@@ -15,6 +15,19 @@
 //     capacity); these are reached through the views below, which start at the field's first slot.
 // A slot is always read and written in the form of its field: scalars and pointers through the
 // Slot accessors, multi-slot fields through their view.
+//
+// Field memory. A field owns its text, its array or its localized text's texts and pairs. That
+// memory is either a heap block (fields set at run time, objects made with ObjectCreate) or memory
+// of the object table's arena (field_arena.h): a load takes every loaded object's instance and
+// field storage from large blocks that are released only with the table. Hence:
+//   - Free a field's memory only through FieldFree, LocalizedTextFree / LocalizedTextReduce or
+//     FieldBlockFree, never through MemFree; they free heap blocks and leave arena memory alone.
+//   - To replace a field's value, free it that way, then store a new heap block (MemAlloc,
+//     TextDuplicate, or a BuilderSet* setter, which does both). Never resize a field's block in
+//     place (MemRealloc); LocalizedTextGrow copies loaded pairs to the heap before growing them.
+//   - Destroy objects with ObjectDestroy. A loaded object lives in its table's arena: destroy it (or
+//     leave it to ObjectTableDestroy) before its table is destroyed; it can never be moved into
+//     another table (ObjectTableInsert refuses).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -57,7 +70,8 @@ T* SlotPointer(const SetupObject* o, unsigned slot) {
 inline void SetSlotPointer(SetupObject* o, unsigned slot, const void* pointer) {
   ObjectSlots(o)[slot] = reinterpret_cast<Slot>(pointer);
 }
-// A text field (types 11, 12): an owned, NUL-terminated UTF-16 text, or null for no text.
+// A text field (types 11, 12): an owned, NUL-terminated UTF-16 text, or null for no text. To set
+// one: FieldFree(object, slot, type), then SetSlotPointer with a heap text (TextDuplicate).
 inline char16_t* SlotText(const SetupObject* o, unsigned slot) { return SlotPointer<char16_t>(o, slot); }
 
 inline const ClassDescriptor* ObjectClass(const SetupObject* o) { return SlotPointer<const ClassDescriptor>(o, kSlotClass); }
@@ -66,7 +80,7 @@ inline uint64_t ObjectId(const SetupObject* o) { return SlotU64(o, kSlotId); }
 inline uint32_t ObjectFlags(const SetupObject* o) { return SlotU32(o, kSlotFlags); }
 inline void SetObjectFlags(SetupObject* o, uint32_t flags) { SetSlotU32(o, kSlotFlags, flags); }
 
-// Multi-slot views. Every array owns its items (heap blocks, MemFree).
+// Multi-slot views. Every array owns its items (see "Field memory" above).
 struct U32Array {  // types 5 and 7
   uint32_t* items;
   uint32_t count;

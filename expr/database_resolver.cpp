@@ -11,8 +11,6 @@
 
 namespace {
 
-int (*g_actionState)(ObjectTable* db, SetupObject* option);
-
 ObjectTable* Db(void* context) { return static_cast<ObjectTable*>(context); }
 
 const char16_t* Text(const SetupObject* object, unsigned slot) {
@@ -54,23 +52,22 @@ SetupObject* FindInTree(const PointerList* options, const char16_t* name, int de
   if (depth > 64) return nullptr;  // a cycle in a damaged database
   for (uint32_t i = 0; i < options->count; ++i) {
     SetupObject* option = options->items[i];
-    if (SetupObject* child = FindInTree(SlotPointerList(option, kOptionChildrenSlot), name, depth + 1)) return child;
-    if (TextEqualNoCase(Text(option, kOptionNameSlot), name)) return option;
+    if (SetupObject* child = FindInTree(SlotPointerList(option, kOptionChildren), name, depth + 1)) return child;
+    if (TextEqualNoCase(Text(option, kOptionName), name)) return option;
   }
   return nullptr;
 }
 
 const char16_t* OptionVariable(void* context, const char16_t* name) {
   SetupObject* option = OptionFindByName(Db(context), name);
-  const char16_t* variable = option ? SlotText(option, kOptionVariableSlot) : nullptr;
+  const char16_t* variable = option ? SlotText(option, kOptionVariable) : nullptr;
   return variable && *variable ? variable : nullptr;
 }
 
 int OptionState(void* context, const char16_t* name, bool requested) {
   SetupObject* option = OptionFindByName(Db(context), name);
   if (!option) return 0;
-  if (!requested) return SlotInt(option, kOptionInstalledSlot);
-  return g_actionState ? g_actionState(Db(context), option) : 0;
+  return SlotInt(option, requested ? kOptionAction : kOptionInstalled);
 }
 
 }  // namespace
@@ -80,8 +77,6 @@ SetupObject* OptionFindByName(ObjectTable* db, const char16_t* name) {
   if (!option) Trace(TR("W1514"), u"%s", name ? name : u"");
   return option;
 }
-
-void ExprSetOptionActionState(int (*actionState)(ObjectTable* db, SetupObject* option)) { g_actionState = actionState; }
 
 ExprResolver DatabaseResolver(ObjectTable* db) {
   ExprResolver r{};

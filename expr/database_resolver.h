@@ -3,6 +3,7 @@
 // Evaluate-condition in the form the rest of the system calls them.
 #pragma once
 #include "database/object_table.h"
+#include "expr/option_object.h"
 #include "expr/resolver.h"
 
 // The buffer size most callers use for substituted texts.
@@ -13,10 +14,6 @@ enum : unsigned {
   kFileKeySlot = 29,         // file: the key `<#Key>` and `srcpath` name (the file list is sorted by it)
   kFileTargetPathSlot = 30,  // file: full target path, variables resolved
   kFileSourceNameSlot = 32,  // file: path of the file relative to the installation source folder
-  kOptionNameSlot = 8,       // cmp9: name
-  kOptionVariableSlot = 9,   // cmp9: name of the variable `<$Option>` reads
-  kOptionInstalledSlot = 33, // cmp9: installed state (1 installed, 2 not installed)
-  kOptionChildrenSlot = 34,  // cmp9, run time: the child options (pointer list)
 };
 
 ExprResolver DatabaseResolver(ObjectTable* db);
@@ -31,7 +28,3 @@ int EvaluateCondition(ObjectTable* db, const char16_t* expression, const char16_
 // The option named `name`: a walk of the option tree from the installation's top-level options,
 // children before the option itself, ASCII case ignored; null (trace W1514) when there is none.
 SetupObject* OptionFindByName(ObjectTable* db, const char16_t* name);
-
-// The requested (action) state of an option, supplied by the option-state logic once it runs;
-// without it every option reads as having no action ("-1").
-void ExprSetOptionActionState(int (*action_state)(ObjectTable* db, SetupObject* option));

@@ -16,9 +16,11 @@ int ReadDigits(const char16_t*& p, int count) {
 
 int64_t Clamp(int64_t value, int64_t low, int64_t high) { return value < low ? low : value > high ? high : value; }
 
-// Years stay within the four digits of the form.
+constexpr int64_t kFirstYear = 0;
+constexpr int64_t kLastYear = 9999;
+
 char16_t* DateText(char16_t* start, char16_t* end, int64_t year, int month, int day) {
-  return TextFormat(start, end, u"%04u%02u%02u", unsigned(Clamp(year, 0, 9999)), unsigned(month), unsigned(day));
+  return TextFormat(start, end, u"%04u%02u%02u", unsigned(year), unsigned(month), unsigned(day));
 }
 
 }  // namespace
@@ -36,11 +38,15 @@ char16_t* DateShifted(char16_t* start, char16_t* end, int year, int month, int d
   int64_t newYear = total >= 0 ? total / 12 : -((-total + 11) / 12);
   int newMonth = int(total - newYear * 12) + 1;
   int64_t dayOffset = NumberParseDecimal64(days);
-  if (dayOffset == 0) return DateText(start, end, newYear, newMonth, day);
-  dayOffset = Clamp(dayOffset, -3650000, 3650000);
+  if (dayOffset == 0 && newYear >= kFirstYear && newYear <= kLastYear)
+    return DateText(start, end, newYear, newMonth, day);
+  dayOffset = Clamp(dayOffset, -4000000, 4000000);  // more than the form's 3652059 days, no overflow
   // The offset goes through the file-time scale; a day beyond the month's end counts on into the
-  // next month.
-  DateTime t = CalendarFromDayNumber(CalendarDayNumber(newYear, newMonth, day) + dayOffset);
+  // next month. The form holds the days from 00000101 to 99991231: a result outside them becomes the
+  // first or the last of them, so a later date never reads as an earlier one.
+  int64_t number = Clamp(CalendarDayNumber(newYear, newMonth, day) + dayOffset, CalendarDayNumber(kFirstYear, 1, 1),
+                         CalendarDayNumber(kLastYear, 12, 31));
+  DateTime t = CalendarFromDayNumber(number);
   return DateText(start, end, t.year, t.month, t.day);
 }
 

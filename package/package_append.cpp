@@ -68,3 +68,14 @@ uint32_t PackageCopyExecutable(const char16_t* path, BufferedFile* out, uint64_t
   *package_offset = size;
   return err;
 }
+
+uint32_t PackageCopyExecutableImage(const uint8_t* image, size_t size, BufferedFile* out, uint64_t* package_offset) {
+  *package_offset = size;
+  if (size < kMinimumPackageOffset || size > kMaximumPackageOffset) return ERROR_BAD_FORMAT;
+  uint8_t headers[kClassifyBytes];
+  memcpy(headers, image, sizeof headers);
+  uint32_t err = PrepareHeaders(headers, uint32_t(size));
+  if (!err) err = BufferedWrite(out, headers, sizeof headers);
+  if (!err) err = BufferedWrite(out, image + sizeof headers, uint32_t(size - sizeof headers));
+  return err;
+}

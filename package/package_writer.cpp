@@ -67,7 +67,12 @@ uint32_t StartVolume(PackageWriter* w) {
   if (err) return err;
   w->volume_count = w->index + 1;
   w->header_offset = 0;
-  if (w->index == 0 && w->executable[0]) err = PackageCopyExecutable(w->executable, &w->out, &w->header_offset);
+  if (w->index == 0 && w->options.executable_image) {
+    err = PackageCopyExecutableImage(w->options.executable_image, w->options.executable_image_size, &w->out,
+                                     &w->header_offset);
+  } else if (w->index == 0 && w->executable[0]) {
+    err = PackageCopyExecutable(w->executable, &w->out, &w->header_offset);
+  }
   uint8_t header[kVolumeHeaderSize] = {};  // written again when the volume is complete
   if (!err) err = BufferedWrite(&w->out, header, sizeof header);
   if (!err) err = BufferedFlush(&w->out);
@@ -197,6 +202,7 @@ uint32_t PackageWriterCreate(const char16_t* path, const PackageWriterOptions* o
   StreamEncoderOutput output = {Emit, w};
   err = StreamEncoderCreate(&settings, &output, &w->encoder);
   if (!err) err = StartVolume(w);
+  w->options.executable_image = nullptr;  // the caller's memory is not needed beyond volume 0's start
   if (err) return PackageWriterFinish(w, err, nullptr);
   *writer = w;
   return ERROR_SUCCESS;

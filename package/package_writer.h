@@ -14,8 +14,8 @@
 //   if (!err) err = PackageWriterAddMemory(writer, &header, bytes);
 //   err = PackageWriterFinish(writer, err, &volumes);   // always frees the writer
 //
-// Volumes. Volume 0 is written at the path given to PackageWriterCreate, or, with `executable`,
-// that path receives a copy of the executable with the package appended: the DOS header gets the
+// Volumes. Volume 0 is written at the path given to PackageWriterCreate, or, with `executable` (or
+// `executable_image`), that path receives a copy of the executable with the package appended: the DOS header gets the
 // marker "qe11", the package locator (the image checksum and security-directory entry the
 // executable had, and the package offset, which is the executable's length) and the locator's
 // checksum; the optional header's checksum and security-directory entry are cleared, because the
@@ -57,6 +57,8 @@ struct PackageWriterOptions {
   uint32_t password_length;     // at most 255 bytes
   bool mask_password;           // flag bit 1: the password prompt masks what is typed
   const char16_t* executable;   // null: stand-alone volumes; else the executable to append to
+  const uint8_t* executable_image;  // or an executable in memory (used by PackageWriterCreate only)
+  size_t executable_image_size;
 };
 
 struct PackageWriter;

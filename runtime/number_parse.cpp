@@ -94,10 +94,14 @@ int64_t NumberParseDecimal64(const char16_t* text) {
   while (IsBlank(*p)) ++p;
   bool negative = *p == u'-';
   if (*p == u'+' || *p == u'-') ++p;
+  // The magnitude may reach 2^63 for a negative number; the test comes before the step, so a value
+  // never wraps.
+  const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
   uint64_t value = 0;
   for (; *p >= u'0' && *p <= u'9'; ++p) {
-    value = value * 10 + uint64_t(*p - u'0');
-    if (value > uint64_t(INT64_MAX)) return negative ? INT64_MIN : INT64_MAX;
+    unsigned digit = unsigned(*p - u'0');
+    if (value > (limit - digit) / 10) return negative ? INT64_MIN : INT64_MAX;
+    value = value * 10 + digit;
   }
-  return negative ? -int64_t(value) : int64_t(value);
+  return negative ? int64_t(0 - value) : int64_t(value);
 }

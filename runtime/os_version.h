@@ -18,3 +18,15 @@ struct OsVersionFields {
 // - NT: with service pack 0 and a text "S???????P????N...", a digit N (the 14th character) is the
 //   service pack.
 void OsVersionCorrect(OsVersionFields* version);
+
+// The edition number of a system without GetProductInfo, from its version record: the 9x platform
+// 2; NT workstations 3 (personal suite, 0x200) or 6; NT servers by suite: 0x2 → 10, 0x80 → 8,
+// 0x400 → 17, 0x4000 → 18, 0x2000 → 21, 0x4 → 25, 0x1 or 0x20 → 9, otherwise 7; other platforms 0.
+// An NT record without a product type (0) takes the registry's ProductOptions text
+// `product_options`: "LANMANNT" → 7 and type 2 (domain controller), "SERVERNT" → 10 and type 3
+// (server), anything else → 6 and type 1 (workstation); the type is written into `*product_type`.
+uint32_t OsEditionFromVersion(uint32_t platform_id, uint8_t* product_type, uint16_t suite_mask,
+                              const char16_t* product_options);
+
+// Edition numbers of the server-core installations (the session's server flag).
+bool OsEditionIsServerCore(uint32_t edition);

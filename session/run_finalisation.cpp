@@ -8,10 +8,12 @@
 #include "actions/action_journal.h"
 #include "database/database_file.h"
 #include "expr/database_resolver.h"
+#include "expr/option_plan.h"
 #include "expr/variables.h"
 #include "resources/string_ids.h"
 #include "runtime/error_text.h"
 #include "runtime/file_utils.h"
+#include "runtime/fs_redirection.h"
 #include "runtime/log.h"
 #include "runtime/path_clean.h"
 #include "runtime/process_context.h"
@@ -55,6 +57,7 @@ void RenameLog(SessionState* s, ObjectTable* db) {
 void DeleteProductFolderBackup(ObjectTable* db) {
   const char16_t* backup = SlotText(db->installation, kInstallationProductBackup);
   if (!backup || !*backup) return;
+  FsRedirectionScope native;
   uint32_t err = FolderDeleteTree(backup, kTreeDeleteFiles | kTreeDeleteSubfolders);
   if (err) Trace(TR("W0076"), u"%s|%lu", backup, err);
   else TraceList(TR("A0071"), 1, backup);
@@ -64,6 +67,7 @@ void RestoreProductFolder(ObjectTable* db) {
   const char16_t* folder = SlotText(db->installation, kInstallationProductFolder);
   const char16_t* backup = SlotText(db->installation, kInstallationProductBackup);
   if (!folder || !*folder || !backup || !*backup) return;
+  FsRedirectionScope native;
   uint32_t err = FolderDeleteTree(folder, kTreeDeleteFiles | kTreeDeleteSubfolders);
   if (err) Trace(TR("W0077"), u"%s|%lu", folder, err);
   else TraceList(TR("A0072"), 1, folder);
@@ -83,6 +87,7 @@ bool ProductFolderFile(ObjectTable* db, const char16_t* name, char16_t* path) {
 }
 
 void DeleteSavedDatabases(ObjectTable* db) {
+  FsRedirectionScope native;
   for (const char16_t* name : {u"Setup.dat", u"Uninstall.dat"}) {
     char16_t path[kPathCapacity];
     if (!ProductFolderFile(db, name, path)) continue;
@@ -101,6 +106,7 @@ void Commit(SessionState* s, ObjectTable* db) {
   TraceList(TR("I0059"), 0);
   SessionSetPhase(s, kPhaseCompleting);
   JournalFinalize();
+  OptionsCommitInstalledStates(db);
   const WorkingFileHooks& working = Hooks()->working_files;
   const FileInstallationHooks& files = Hooks()->file_installation;
   if (s->fresh_installation) {
@@ -157,18 +163,24 @@ uint32_t CreateFolderTree(const char16_t* folder) {
   return ERROR_SUCCESS;
 }
 
+// Creates the product folder and saves the database there as "Setup.dat" (its path into `path`).
+uint32_t SaveIntoProductFolder(ObjectTable* db, char16_t* path) {
+  FsRedirectionScope native;
+  uint32_t err = ProductFolderFile(db, u"", path) ? CreateFolderTree(path) : uint32_t(ERROR_PATH_NOT_FOUND);
+  TextAppend(path, path + kPathCapacity - 1, u"Setup.dat");
+  if (err) {
+    Trace(TR("E0003"), u"%s|%lu", path, err);
+    return err;
+  }
+  return DatabaseSaveFile(db, path);  // writes I0008 or E0003
+}
+
 }  // namespace
 
 unsigned long SaveRunDatabase(SessionState* s, ObjectTable* db) {
   char16_t path[kPathCapacity] = u"";
-  uint32_t err = ProductFolderFile(db, u"", path) ? CreateFolderTree(path) : uint32_t(ERROR_PATH_NOT_FOUND);
-  TextAppend(path, path + kPathCapacity - 1, u"Setup.dat");
-  if (!err) {
-    err = DatabaseSaveFile(db, path);  // writes I0008 or E0003
-    if (!err) return ERROR_SUCCESS;
-  } else {
-    Trace(TR("E0003"), u"%s|%lu", path, err);
-  }
+  uint32_t err = SaveIntoProductFolder(db, path);
+  if (!err) return ERROR_SUCCESS;
   QelShowMessageBox(static_cast<HWND>(s->main_window), MB_OK | MB_ICONERROR, IDOK, MessageBoxTimeout(),
                     MessageTextId(IDS_SAVE_ERROR), path, err, ErrorTextOfThread(err));
   SessionRecordExitCode(s, 4);

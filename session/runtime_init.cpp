@@ -11,7 +11,10 @@
 #include "actions/dialog_actions.h"
 #include "actions/flow_actions.h"
 #include "database/class_registry.h"
+#include "expr/folder_redirection.h"
+#include "expr/option_actions.h"
 #include "resources/string_ids.h"
+#include "runtime/os_version.h"
 #include "runtime/process_context.h"
 #include "runtime/proc_address.h"
 #include "runtime/rights.h"
@@ -60,14 +63,44 @@ bool ReadVersionBlock(SessionState* s) {
   return err == ERROR_SUCCESS;
 }
 
+// The product type that the registry records where the version record has none.
+void ReadProductOptions(char16_t* text, DWORD capacity) {
+  HKEY key;
+  text[0] = 0;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\ProductOptions", 0, KEY_READ, &key))
+    return;
+  DWORD type = 0, size = (capacity - 1) * sizeof(char16_t);
+  if (RegQueryValueExW(key, L"ProductType", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) || type != REG_SZ)
+    size = 0;
+  text[size / sizeof(char16_t)] = 0;
+  RegCloseKey(key);
+}
+
+// GetProductInfo where the system has it; otherwise the edition follows from the version record,
+// whose missing product type is completed from the registry.
+uint32_t ReadEdition() {
+  using ProductInfoProc = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+  OSVERSIONINFOEXW& v = Process()->os_version;
+  auto productInfo = ProcAddress<ProductInfoProc>(GetModuleHandleW(L"kernel32.dll"), "GetProductInfo");
+  DWORD edition = 0;
+  if (productInfo && productInfo(v.dwMajorVersion, v.dwMinorVersion, v.wServicePackMajor, v.wServicePackMinor, &edition))
+    return edition;
+  char16_t options[32] = u"";
+  if (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.wProductType == 0) ReadProductOptions(options, 32);
+  uint8_t type = v.wProductType;
+  uint32_t fromVersion = OsEditionFromVersion(v.dwPlatformId, &type, v.wSuiteMask, options);
+  v.wProductType = type;
+  return fromVersion;
+}
+
 void ReadOperatingSystem(SessionState* s) {
   ProcessReadOsVersion();
   if (Hooks()->system_inspection.read_facts) Hooks()->system_inspection.read_facts(s);
   else Trace(TR("I1112"), u"%s", u"system inspection: machine facts not read");
   const MachineArchitectures& machine = Machine();
-  uint32_t osCode = 0;  // the edition number comes with the system inspection
-  Trace(TR("I1113"), u"0x%08lX|0x%08X|0x%08X", osCode, machine.native, machine.runnable);
-  s->server = osCode == 12 || osCode == 13 || osCode == 14 || osCode == 29;
+  s->os_edition = ReadEdition();
+  Trace(TR("I1113"), u"0x%08lX|0x%08X|0x%08X", s->os_edition, machine.native, machine.runnable);
+  s->server = OsEditionIsServerCore(s->os_edition);
   const OSVERSIONINFOEXW& v = Process()->os_version;
   if (v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
     s->administrator = true;
@@ -179,6 +212,8 @@ void LoadLibraries() {
 void RegisterClasses() {
   ClassRegistryRegisterSetupClasses();
   FlowActionsRegister();
+  OptionsRegister();
+  FolderRedirectionRegister();
   DialogActionsRegister();
   DialogEngineInstall();
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();

@@ -3,15 +3,14 @@
 #include <windows.h>
 
 #include <sddl.h>
-#include <userenv.h>
 
 #include "actions/abort_on_failure.h"
-#include "expr/system_tables.h"
+#include "expr/option_states.h"
+#include "expr/standard_folders.h"
 #include "expr/variables.h"
 #include "resources/string_ids.h"
 #include "runtime/heap.h"
 #include "runtime/process_context.h"
-#include "runtime/proc_address.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/command_line_assignments.h"
@@ -94,41 +93,6 @@ void ReadAccount(SessionState* s) {
   Trace(TR("I1142"), u"%s|%s|%s", SessionText(s->user_name), SessionText(s->user_domain), SessionText(s->user_sid));
 }
 
-using ProfileFolder = BOOL(WINAPI*)(wchar_t*, DWORD*);
-using UserProfileFolder = BOOL(WINAPI*)(HANDLE, wchar_t*, DWORD*);
-
-void SetPath(unsigned index, const wchar_t* path, bool read) {
-  SystemPathSet(index, read ? reinterpret_cast<const char16_t*>(path) : nullptr);
-  if (!read) Trace(TR("W1143"), u"%u|%lu", index, GetLastError());
-}
-
-// The system path table in the order 2, 3, 0, 1, 4, 5, 6, 7.
-void FillSystemPaths() {
-  wchar_t path[MAX_PATH + 1];
-  SetPath(2, path, GetWindowsDirectoryW(path, MAX_PATH + 1) - 1u < MAX_PATH);
-  SetPath(3, path, GetSystemWindowsDirectoryW(path, MAX_PATH + 1) - 1u < MAX_PATH);
-  SetPath(0, path, GetSystemDirectoryW(path, MAX_PATH + 1) - 1u < MAX_PATH);
-  SetPath(1, path, GetSystemWow64DirectoryW(path, MAX_PATH + 1) - 1u < MAX_PATH);
-  DWORD length = GetTempPathW(MAX_PATH + 1, path);
-  if (length > 1 && length <= MAX_PATH && path[length - 1] == L'\\') path[length - 1] = 0;
-  SetPath(4, path, length - 1u < MAX_PATH);
-  HMODULE userenv = LoadLibraryExW(L"userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  auto profiles = ProcAddress<ProfileFolder>(userenv, "GetProfilesDirectoryW");
-  auto allUsers = ProcAddress<ProfileFolder>(userenv, "GetAllUsersProfileDirectoryW");
-  auto user = ProcAddress<UserProfileFolder>(userenv, "GetUserProfileDirectoryW");
-  DWORD size = MAX_PATH + 1;
-  if (profiles) SetPath(5, path, profiles(path, &size));
-  size = MAX_PATH + 1;
-  if (allUsers) SetPath(6, path, allUsers(path, &size));
-  HANDLE token = nullptr;
-  size = MAX_PATH + 1;
-  if (user && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    SetPath(7, path, user(token, path, &size));
-    CloseHandle(token);
-  }
-  if (userenv) FreeLibrary(userenv);
-}
-
 void ApplyVariableAssignments(SessionState* s, ObjectTable* db) {
   uint32_t index = 1;
   VariableAssignment assignment;
@@ -187,6 +151,7 @@ bool Steps(SessionState* s) {
   char16_t title[kValueCapacity];
   VariableValue(db, kVarTitle, title, title + kValueCapacity - 1);
   if (*title) SessionSetText(&s->title, title);
+  OptionsInitialize(db);
   if (s->fresh_installation && !StageFreshInstallation(s, db)) return false;
   Trace(TR("I1150"), u"%s|%d|%d|%d", SessionText(s->title), SessionRunMode(s), SessionQuietLevel(s), s->show_command);
   return true;
@@ -219,8 +184,8 @@ void InitializeSystemVariables(SessionState* s, ObjectTable* db) {
   VariableSet(db, kVarPosition, u"");
   VariableSet(db, kVarStepDone, u"");
   if (!s->administrator) VariableSetInt(db, kVarUserMayCancel, 0);
-  FillSystemPaths();
-  for (uint32_t id : {102u, 116u, 100u, 115u}) VariableReexpand(db, id);
+  SystemPathsFill();
+  StandardFoldersFix(db);
 }
 
 void ChooseLanguage(SessionState* s, ObjectTable* db) {

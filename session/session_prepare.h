@@ -1,8 +1,8 @@
 // Preparing the session with the loaded database: the second single-instance claim, the
 // command-line adjustments, the account, the system variables, the command line's variable
 // assignments, the session temporary folder, the product-folder files, the extension library, the
-// user-interface language, the title and, for a fresh installation, the runtime copy and the
-// support files.
+// user-interface language, the title, the option states and, for a fresh installation, the runtime
+// copy and the support files.
 #pragma once
 #include <cstdint>
 

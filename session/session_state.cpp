@@ -44,8 +44,8 @@ void SessionFree(SessionState* s) {
   if (!s) return;
   if (g_current == s) g_current = nullptr;
   for (char16_t** field : {&s->install_folder, &s->database_path, &s->source_folder, &s->package_folder,
-                           &s->log_path, &s->title, &s->database_file, &s->package_path, &s->system_folder,
-                           &s->user_name, &s->user_domain, &s->user_sid})
+                           &s->log_path, &s->title, &s->database_file, &s->package_path, &s->runtime_copy_path,
+                           &s->system_folder, &s->user_name, &s->user_domain, &s->user_sid})
     SessionSetText(field, nullptr);
   ArgumentFree(&s->arguments);
   WipeMemory(s->password, kRememberedPasswordSize);

@@ -62,6 +62,7 @@ struct SessionState {
   ObjectTable* database;
   char16_t* database_file;          // the file the database was loaded from
   char16_t* package_path;           // the package the run started from (or the one picked instead)
+  char16_t* runtime_copy_path;      // "<KesProductFolder>\Setup.exe", recorded when folders are redirected
   uint8_t package_code[16];
   bool fresh_installation;          // the database's installation time is 0
 
@@ -74,7 +75,8 @@ struct SessionState {
   char16_t* user_domain;
   char16_t* user_sid;
   bool administrator;
-  bool server;
+  uint32_t os_edition;              // the system's edition number (GetProductInfo or the version record)
+  bool server;                      // a server-core edition
   int32_t display_width;            // pixels
   int32_t display_height;
   int32_t display_dpi_x;            // pixels per logical inch

@@ -224,6 +224,9 @@ TEST_F(SystemFunctions, TextAndSystem) {
   }
   EXPECT_EQ(nowText, today);
   EXPECT_EQ(Run(u"<$datenow(0,0,1)>").substr(0, 4), TextFromUtf8(std::to_string(now.wYear + 1)));
+  EXPECT_EQ(Run(u"<$datenow(-3650000)>"), u"00000101");
+  EXPECT_EQ(Run(u"<$datenow(3650000)>"), u"99991231");
+  EXPECT_EQ(Run(u"<$datenow(,,20000)>"), u"99991231");
 }
 
 TEST(RegistryDataText, Types) {

@@ -112,9 +112,9 @@ class VariableStore : public ::testing::Test {
   }
   SetupObject* Option(uint64_t id, const char16_t* name, const char16_t* variable, int installed) {
     SetupObject* o = BuilderAddObject(db_, kCmp9, id);
-    BuilderSetText(o, kOptionNameSlot, name);
-    BuilderSetText(o, kOptionVariableSlot, variable);
-    BuilderSetInt(o, kOptionInstalledSlot, installed);
+    BuilderSetText(o, kOptionName, name);
+    BuilderSetText(o, kOptionVariable, variable);
+    BuilderSetInt(o, kOptionInstalled, installed);
     return o;
   }
   std::u16string Value(uint32_t id) {
@@ -246,7 +246,8 @@ TEST_F(VariableStore, DatabaseReferences) {
   EXPECT_EQ(EvaluateCondition(db_, u"Folder >< \"App\"", u"test"), 1);
   EXPECT_EQ(EvaluateCondition(db_, u"", u"test"), -1);
   EXPECT_EQ(CountLines(u"|test|Folder >< \"App\"|1\n"), 1u);
-  ExprSetOptionActionState([](ObjectTable*, SetupObject*) { return 2; });
-  EXPECT_EQ(EvaluateCondition(db_, u"$Docs = 2", u"test"), 1);
-  ExprSetOptionActionState(nullptr);
+  SetSlotU32(ObjectTableFind(db_, kCmp9, 801), kOptionAction, 2);
+  EXPECT_EQ(EvaluateCondition(db_, u"$Docs = 2 AND &Docs = 2", u"test"), 1);
+  SetSlotU32(ObjectTableFind(db_, kCmp9, 801), kOptionAction, 1);
+  EXPECT_EQ(EvaluateCondition(db_, u"$Docs = 3", u"test"), 1);
 }

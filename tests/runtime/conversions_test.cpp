@@ -56,6 +56,21 @@ TEST(NumberParse, OverflowSaturates) {
   EXPECT_EQ(NumberParseU64(u"0xFFFFFFFFFFFFFFFFF"), UINT64_MAX);
 }
 
+// Decimal only, saturated: a number past 2^64 must not wrap round to a small one.
+TEST(NumberParse, DecimalSaturatesBeforeItWraps) {
+  struct Case {
+    const char16_t* text;
+    int64_t value;
+  } cases[] = {
+      {u"18446744073709551621", INT64_MAX},   {u"-18446744073709551621", INT64_MIN},
+      {u"9223372036854775807", INT64_MAX},    {u"9223372036854775808", INT64_MAX},
+      {u"-9223372036854775808", INT64_MIN},   {u"-9223372036854775809", INT64_MIN},
+      {u"99999999999999999999999", INT64_MAX}, {u" +0x10", 0},
+      {u"010", 10},                           {u"-42days", -42},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NumberParseDecimal64(c.text), c.value) << TextToUtf8(c.text);
+}
+
 TEST(HexBytesParse, PairsBlanksAndLoneDigits) {
   uint8_t bytes[8] = {};
   EXPECT_EQ(HexBytesParse(u"0a FF  7 1b", bytes, 8), 4u);

@@ -120,6 +120,42 @@ TEST(OsVersion, Corrections) {
   }
 }
 
+TEST(OsVersion, EditionWithoutProductInfo) {
+  struct Case {
+    const char* name;
+    uint32_t platform;
+    uint8_t type;
+    uint16_t suite;
+    const char16_t* options;
+    uint32_t edition;
+    uint8_t recorded_type;
+  } cases[] = {
+      {"9x", 1, 0, 0, nullptr, 2, 0},
+      {"workstation", 2, 1, 0x100, nullptr, 6, 1},
+      {"personal", 2, 1, 0x300, nullptr, 3, 1},
+      {"enterprise server first", 2, 3, 0x2 | 0x80, nullptr, 10, 3},
+      {"datacenter", 2, 3, 0x80, nullptr, 8, 3},
+      {"web", 2, 3, 0x400, nullptr, 17, 3},
+      {"compute cluster", 2, 2, 0x4000, nullptr, 18, 2},
+      {"storage", 2, 3, 0x2000, nullptr, 21, 3},
+      {"back office", 2, 3, 0x4, nullptr, 25, 3},
+      {"small business", 2, 3, 0x1, nullptr, 9, 3},
+      {"small business restricted", 2, 3, 0x20, nullptr, 9, 3},
+      {"standard server", 2, 3, 0x10, nullptr, 7, 3},
+      {"no type, domain controller text", 2, 0, 0, u"LanmanNT", 7, 2},
+      {"no type, server text", 2, 0, 0, u"SERVERNT", 10, 3},
+      {"no type, workstation text", 2, 0, 0, u"WinNT", 6, 1},
+      {"no type, no text", 2, 0, 0, nullptr, 6, 1},
+      {"other platform", 3, 1, 0, nullptr, 0, 1},
+  };
+  for (Case c : cases) {
+    EXPECT_EQ(OsEditionFromVersion(c.platform, &c.type, c.suite, c.options), c.edition) << c.name;
+    EXPECT_EQ(c.type, c.recorded_type) << c.name;
+  }
+  for (uint32_t edition : {12u, 13u, 14u, 29u}) EXPECT_TRUE(OsEditionIsServerCore(edition)) << edition;
+  for (uint32_t edition : {0u, 7u, 11u, 15u, 28u, 30u}) EXPECT_FALSE(OsEditionIsServerCore(edition)) << edition;
+}
+
 namespace {
 
 std::vector<uint8_t> Image(uint16_t mz, uint32_t offset, uint32_t signature, uint16_t magic, uint16_t subsystem) {

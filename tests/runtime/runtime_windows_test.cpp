@@ -136,12 +136,39 @@ TEST(ProcessRecords, OperatingSystemVersion) {
   EXPECT_EQ(Process()->is_wow64, sizeof(void*) == 4 ? TRUE : FALSE);
 }
 
+namespace {
+
+DWORD WINAPI TakeAndRelease(void* index) {
+  LockEnter(uint32_t(reinterpret_cast<uintptr_t>(index)));
+  LockLeave(uint32_t(reinterpret_cast<uintptr_t>(index)));
+  return 0;
+}
+
+// A thread that takes the lock `index` and releases it at once.
+HANDLE TakeOnOtherThread(uint32_t index) {
+  return CreateThread(nullptr, 0, TakeAndRelease, reinterpret_cast<void*>(uintptr_t(index)), 0, nullptr);
+}
+
+}  // namespace
+
 TEST(Locks, OutOfRangeIndicesDoNothing) {
-  LockEnter(kLockCount);
-  LockLeave(kLockCount);
-  LockEnter(0xFFFFFFFF);
+  // A lock held here keeps another thread waiting until it is released...
   LockEnter(kLockLog);
+  HANDLE waiting = TakeOnOtherThread(kLockLog);
+  EXPECT_EQ(WaitForSingleObject(waiting, 200), DWORD(WAIT_TIMEOUT));
   LockLeave(kLockLog);
+  EXPECT_EQ(WaitForSingleObject(waiting, 5000), DWORD(WAIT_OBJECT_0));
+  CloseHandle(waiting);
+  // ...while entering an index out of range holds nothing: every lock, and those indices, pass.
+  LockEnter(kLockCount);
+  LockEnter(0xFFFFFFFF);
+  for (uint32_t index : {kLockLog, kLockModules, kLockCount - 1, kLockCount, 0xFFFFFFFFu}) {
+    HANDLE other = TakeOnOtherThread(index);
+    EXPECT_EQ(WaitForSingleObject(other, 5000), DWORD(WAIT_OBJECT_0)) << index;
+    CloseHandle(other);
+  }
+  LockLeave(kLockCount);
+  LockLeave(0xFFFFFFFF);
 }
 
 TEST(ErrorCodes, KeepFirstErrorAndDefault) {

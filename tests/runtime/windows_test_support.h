@@ -74,6 +74,16 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// `text` as a regular expression that matches it literally.
+inline std::string RegexEscaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 // The folder of this test program, with its final separator.
 inline std::u16string ProgramFolder() {
   wchar_t path[MAX_PATH + 1];

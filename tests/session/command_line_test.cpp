@@ -243,6 +243,7 @@ TEST_F(Switches, NumbersAndLetters) {
       {{u"/quiet"}, &SessionState::quiet_level, 0},   {{u"/qx"}, &SessionState::quiet_level, 0},
       {{u"/q"}, &SessionState::quiet_level, 1},       {{u"/q1", u"/q2"}, &SessionState::quiet_level, 2},
       {{u"/q99999999999"}, &SessionState::quiet_level, INT32_MAX},
+      {{u"/q18446744073709551621"}, &SessionState::quiet_level, INT32_MAX},  // 2^64 + 5 does not wrap to 5
       {{u"/b"}, &SessionState::restart_mode, 0},      {{u"/b2"}, &SessionState::restart_mode, 2},
       {{u"/B-1"}, &SessionState::restart_mode, -1},   {{u"/a"}, &SessionState::value_a, 5},
       {{u"/a7"}, &SessionState::value_a, 7},          {{u"/ask"}, &SessionState::value_a, 0},

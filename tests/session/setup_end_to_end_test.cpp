@@ -17,15 +17,6 @@ namespace {
 constexpr char kStamp[] = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}";
 constexpr char kPrefixTail[] = "\\|[0-9A-F]{4}-[0-9A-F]{16}";
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 struct SetupRun {
   DWORD exit_code;
   std::vector<std::string> lines;  // of the log, without the byte-order mark
@@ -51,7 +42,7 @@ SetupRun RunSetup(const std::u16string& arguments) {
 void ExpectFirstLines(const SetupRun& run, const std::u16string& commandLine) {
   ASSERT_GE(run.lines.size(), 4u) << run.log;
   EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(std::string(kStamp) + " ===== Logging " +
-                                                        Escaped(TextToUtf8(SetupPath())) + " =====\n")))
+                                                        RegexEscaped(TextToUtf8(SetupPath())) + " =====\n")))
       << run.lines[0];
   EXPECT_TRUE(std::regex_match(
       run.lines[1], std::regex(std::string("00072044\\|QEL:I0069") + kPrefixTail +
@@ -59,7 +50,7 @@ void ExpectFirstLines(const SetupRun& run, const std::u16string& commandLine) {
                                "\\|Win32 \\(x86\\) Unicode Lib Rel\\|Build 7852\\.9329\n")))
       << run.lines[1];
   EXPECT_TRUE(std::regex_match(run.lines[2], std::regex(std::string("0007205D\\|QEL:I0094") + kPrefixTail + "\\|" +
-                                                        Escaped(TextToUtf8(commandLine)) + "\n")))
+                                                        RegexEscaped(TextToUtf8(commandLine)) + "\n")))
       << run.lines[2];
   EXPECT_TRUE(std::regex_match(run.lines.back(), std::regex(std::string(kStamp) + " ===== Closing log file =====\n")))
       << run.lines.back();

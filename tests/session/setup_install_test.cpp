@@ -5,115 +5,22 @@
 
 #include <regex>
 #include <string>
-#include <vector>
 
 #include "database/class_registry.h"
 #include "database/database_builder.h"
 #include "runtime/file_utils.h"
 #include "runtime/text.h"
 #include "tests/runtime/windows_test_support.h"
-#include "tools/kez/project_build.h"
+#include "tests/session/setup_run_support.h"
 
+using namespace setup_run;
 using namespace test_support;
 
 namespace {
 
-std::string Utf8(const std::u16string& text) { return TextToUtf8(text); }
-
-// A JSON string literal of a path.
-std::string Json(const std::u16string& text) {
-  std::string out = "\"";
-  for (char c : Utf8(text)) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// A folder tree of the test, removed with everything in it (read-only files too).
-class Workspace {
- public:
-  Workspace() {
-    wchar_t temp[MAX_PATH + 1];
-    GetTempPathW(MAX_PATH + 1, temp);
-    wchar_t name[32];
-    wsprintfW(name, L"setup_e2e_%08lX", GetTickCount() ^ (GetCurrentProcessId() << 12));
-    root_ = reinterpret_cast<const char16_t*>(temp);
-    root_ += reinterpret_cast<const char16_t*>(name);
-    CreateDirectoryW(W(root_), nullptr);
-    for (const char16_t* sub : {u"\\out", u"\\temp"}) CreateDirectoryW(W(root_ + sub), nullptr);
-  }
-  ~Workspace() { FolderDeleteTree(root_.c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders); }
-  std::u16string Path(const char16_t* relative) const { return root_ + u"\\" + relative; }
-
- private:
-  std::u16string root_;
-};
-
-struct SetupRun {
-  DWORD exit_code = 0;
-  std::string log;                   // the log without its byte-order mark
-  std::vector<std::u16string> logs;  // names of the log files left in the temporary folder
-  bool Has(const std::string& pattern) const { return std::regex_search(log, std::regex(pattern)); }
-};
-
-// The session variables and the installation record every project here carries; `objects` adds
-// sequences and actions; `inst` adds fields to the installation record.
-std::string Project(const Workspace& w, const std::string& inst, const std::string& objects) {
-  std::string variables;
-  const std::pair<int, const char*> kVariables[] = {
-      {502, "ExitCode"}, {503, "Installed"},     {505, "UiLevel"},  {506, "RestartMode"},
-      {507, "RestartNeeded"}, {508, "InstallMode"}, {509, "InstallState"}, {530, "MessageTimeout"},
-      {501, "MainText"}, {500, "DetailText"},   {504, "Position"}, {413, "SessionTemp"}};
-  for (const auto& v : kVariables)
-    variables += R"({"tag": "symb", "name": "v)" + std::to_string(v.first) + R"(", "fields": {"variable_id": )" +
-                 std::to_string(v.first) + R"(, "name": ")" + v.second + R"(", "value": "0"}},)" "\n";
-  return R"({
-  "output": {"package": "Setup.exe", "method": "zlib", "level": 1},
-  "objects": [
-    {"tag": "inst", "name": "installation", "fields": {"product": "Probe", "abort_mask": "0xFFFFFFFF",
-      "flags": "0x4")" + inst + R"(}},
-    {"tag": "symb", "name": "product_folder", "fields": {"variable_id": 409, "name": "KesProductFolder",
-      "value": )" + Json(w.Path(u"Product")) + R"(}},
-    {"tag": "symb", "name": "greeting", "fields": {"variable_id": 1000, "name": "Greeting", "value": "none"}},
-    )" + variables + R"(
-    {"tag": "a100", "name": "prepare", "fields": {"name": "Prepare", "progress_text_id": 528}},
-    {"tag": "a101", "name": "complete", "fields": {"name": "Complete", "progress_text_id": 529}},
-    {"tag": "a213", "name": "greet", "fields": {"name": "Greet", "variable": "Greeting", "value": "hello from <KesProductFolder>"}},
-    )" + objects + R"(
-  ]
-})";
-}
-
-std::u16string Build(const Workspace& w, const std::string& project) {
-  ProjectBuildOptions options;
-  options.output = w.Path(u"out");
-  options.runtime = SetupPath();
-  options.quiet = true;
-  std::string message;
-  uint32_t err = ProjectBuild(project, w.Path(u""), options, &message);
-  EXPECT_EQ(err, 0u) << message;
-  return w.Path(u"out\\Setup.exe");
-}
-
-SetupRun Start(const Workspace& w, const std::u16string& program, const std::u16string& arguments) {
-  SetupRun run;
-  Finished finished = RunProgram(u"\"" + program + u"\" " + arguments, w.Path(u"temp"));
-  EXPECT_FALSE(finished.timed_out);
-  run.exit_code = finished.exit_code;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(W(w.Path(u"temp\\*.log")), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do run.logs.push_back(reinterpret_cast<const char16_t*>(data.cFileName));
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  EXPECT_EQ(run.logs.size(), 1u);
-  if (!run.logs.empty()) {
-    std::string bytes = ReadBytes(w.Path(u"temp\\") + run.logs[0]);
-    run.log = bytes.size() >= 3 ? bytes.substr(3) : bytes;
-  }
-  return run;
+// The project with the database header's members `header` ("package_code": ...).
+std::string WithHeader(const std::string& project, const std::string& header) {
+  return "{\"header\": {" + header + "}," + project.substr(project.find('{') + 1);
 }
 
 uint32_t Attributes(const std::u16string& path) { return GetFileAttributesW(W(path)); }
@@ -251,41 +158,84 @@ TEST(SetupInstall, UsageEndsWithNine) {
   EXPECT_TRUE(run.Has("QEL:I0013\\|[^|]*\\|Common command line options"));
 }
 
-TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
-  // The first run waits in a loop (a no-op action and a Back action whose condition holds while the
-  // release file is missing) until the test lets it go on.
-  Workspace w;
-  std::u16string release = w.Path(u"release");
-  std::u16string setup = Build(
-      w, Project(w, R"(, "first_sequence": "@main")",
+// A project whose run waits in a loop (a no-op action and a Back action whose condition holds while
+// `release` is missing) until the test lets it go on; `header` gives the database header's members.
+std::string LoopingProject(const Workspace& w, const std::u16string& release, const std::string& header) {
+  std::string path = Json(release).substr(1, Json(release).size() - 2);
+  return WithHeader(Project(w, R"(, "first_sequence": "@main")",
                  R"({"tag": "a000", "name": "idle", "fields": {"name": "Idle", "flags": 1}},
                     {"tag": "a003", "name": "again", "fields": {"name": "Again", "flags": 1,
-                      "condition": "<$fexist()" + Json(release).substr(1, Json(release).size() - 2) + R"()> = 0"}},
+                      "condition": "<$fexist()" + path + R"()> = 0"}},
                     {"tag": "aseq", "name": "main", "fields": {"name": "Main",
-                     "actions": ["@prepare", "@idle", "@again", "@complete"]}})"));
-  std::u16string firstTemp = w.Path(u"first");
-  CreateDirectoryW(W(firstTemp), nullptr);
+                     "actions": ["@prepare", "@idle", "@again", "@complete"]}})"),
+                    header);
+}
+
+// The text of the first log file in `folder`; empty when there is none.
+std::string LogIn(const std::u16string& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(W(folder + u"\\*.log"), &data);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  FindClose(find);
+  return ReadBytes(folder + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName));
+}
+
+// Two runs at once: `first` (a looping project of `w`, released by w's file "release") starts and
+// waits in its loop; `second` (of the workspace `other`) runs to its end; then the first goes on.
+struct Overlap {
+  SetupRun second;
+  DWORD first_code = STILL_ACTIVE;
+  std::string first_log;
+};
+
+Overlap RunWhileLooping(const Workspace& w, const std::u16string& first, const Workspace& other,
+                        const std::u16string& second) {
+  Overlap overlap;
+  std::u16string temp = w.Path(u"first");
+  CreateDirectoryW(W(temp), nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION first{};
-  ASSERT_TRUE(StartProgram(u"\"" + setup + u"\" /q2", firstTemp, &startup, FALSE, &first));
-  // Wait until the first run is inside its loop (its log names the Idle action).
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(StartProgram(u"\"" + first + u"\" /q2", temp, &startup, FALSE, &process));
   bool looping = false;
   for (int i = 0; i < 600 && !looping; ++i) {
     Sleep(100);
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(W(firstTemp + u"\\*.log"), &data);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    FindClose(find);
-    looping = ReadBytes(firstTemp + u"\\" + reinterpret_cast<const char16_t*>(data.cFileName)).find("|Idle|") !=
-              std::string::npos;
+    looping = LogIn(temp).find("|Idle|") != std::string::npos;
   }
   EXPECT_TRUE(looping);
-  SetupRun second = Start(w, setup, u"/q2");
-  WriteBytes(release, "go");
-  DWORD firstCode = FinishProgram(&first, 120000);
-  EXPECT_EQ(second.exit_code, 20u) << second.log;
-  EXPECT_TRUE(second.Has("QEL:I1110\\|[^|]*\\|\\{6F1D3C52-8A47-4E0B-9C2D-7B5E1A93F046\\}\\|183\n"));
-  EXPECT_TRUE(second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
-  EXPECT_EQ(firstCode, 0u) << "the first run goes on and completes";
+  overlap.second = Start(other, second, u"/q2");
+  WriteBytes(w.Path(u"release"), "go");
+  overlap.first_code = FinishProgram(&process, 120000);
+  overlap.first_log = LogIn(temp);
+  return overlap;
+}
+
+TEST(SetupInstall, SecondInstanceOfTheSamePackageEndsWithTwenty) {
+  Workspace w;
+  std::u16string setup =
+      Build(w, LoopingProject(w, w.Path(u"release"), R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40}")"));
+  Overlap run = RunWhileLooping(w, setup, w, setup);
+  EXPECT_EQ(run.second.exit_code, 20u) << run.second.log;
+  // The name is the package's own code, stamped into the version resource by the builder.
+  EXPECT_TRUE(run.second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F40\\}\\|183\n")) << run.second.log;
+  EXPECT_TRUE(run.second.Has("QEL:I0013\\|[^|]*\\|The product installer is already running\\|"));
+  EXPECT_EQ(run.first_code, 0u) << "the first run goes on and completes";
+}
+
+TEST(SetupInstall, TwoProductsInstallAtTheSameTime) {
+  Workspace w, other;
+  std::u16string first = Build(
+      w, LoopingProject(w, w.Path(u"release"), R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41}")"));
+  std::u16string second =
+      Build(other, WithHeader(Project(other, R"(, "first_sequence": "@main")",
+                                      R"({"tag": "aseq", "name": "main", "fields": {"name": "Main",
+                                         "actions": ["@prepare", "@complete"]}})"),
+                              R"("package_code": "{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42}")"));
+  Overlap run = RunWhileLooping(w, first, other, second);
+  EXPECT_EQ(run.second.exit_code, 0u) << run.second.log;
+  EXPECT_TRUE(run.second.Has("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F42\\}\\|0\n")) << run.second.log;
+  EXPECT_FALSE(run.second.Has("already running"));
+  EXPECT_EQ(run.first_code, 0u);
+  EXPECT_TRUE(std::regex_search(run.first_log, std::regex("QEL:I1110\\|[^|]*\\|\\{0C6A4E21-7B3D-4F58-9E12-5A8C3D7B6F41\\}\\|0\n")))
+      << run.first_log;
 }

@@ -9,6 +9,7 @@
 #include "package/package_format.h"
 #include "runtime/platform.h"
 #include "tests/package/package_test_support.h"
+#include "tests/tools/pe_fixture.h"
 
 namespace {
 
@@ -117,7 +118,10 @@ class KezBuild : public ::testing::Test {
   std::string project = Quote(std::filesystem::path(EXAMPLES_DIR) / "hello" / "project.json");
   std::string runtime = Quote(folder.Root() / "runtime.exe");
   std::string out = Quote(folder.Root() / "out");
-  void SetUp() override { WriteBytes(folder.Path("runtime.exe"), FakeExecutable(false, nullptr, 0x4000)); }
+  void SetUp() override {
+    WriteBytes(folder.Path("runtime.exe"),
+               FixtureBuild(FixtureRuntime({FixtureVersion(0, {{u"ProductName", u"Runtime"}}, 0x000B000800000000ULL)})));
+  }
 };
 
 TEST_F(KezBuild, ExampleProjectIsReadBackByListExtractAndDump) {
@@ -131,6 +135,11 @@ TEST_F(KezBuild, ExampleProjectIsReadBackByListExtractAndDump) {
   EXPECT_NE(list.out.find("package code {5E1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8}"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("entry FFFFFFFFFFFF0002"), std::string::npos);
   EXPECT_NE(list.out.find("entry FFFFFFFFFFFF0011  size 84"), std::string::npos) << list.out;
+  // The version resource that the build stamped: the project's product, version and package code.
+  EXPECT_NE(list.out.find("version resource 1  language 0x0000\n  file version 1.0.0.0  product version 1.0.0.0\n"),
+            std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  040904B0 ProductName \"Hello\"\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  040904B0 PackageCode \"{5E1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8}\"\n"), std::string::npos);
 
   std::filesystem::path files = folder.Root() / "files";
   KezRun extract = Kez(folder, "extract " + Quote(folder.Root() / "out" / "Extras.kez") + " " + Quote(files));
@@ -163,6 +172,18 @@ TEST_F(KezBuild, QuietBuildPrintsNothingAndABadProjectLeavesNothing) {
   EXPECT_FALSE(std::filesystem::exists(folder.Root() / "other"));
 
   EXPECT_EQ(Kez(folder, "build " + project).status, 2);
+}
+
+TEST_F(KezBuild, RuntimeWithDebugInformationIsAWarningEvenWhenQuiet) {
+  FixtureImage debug = FixtureRuntime({});
+  debug.symbols = true;
+  debug.sections.push_back({".debug_line", kFixtureDiscardable, 0x800});
+  WriteBytes(folder.Path("debug.exe"), FixtureBuild(debug));
+  KezRun build = Kez(folder, "build " + project + " -o " + out + " --runtime " + Quote(folder.Root() / "debug.exe") + " -q");
+  EXPECT_EQ(build.status, 0) << build.err;
+  EXPECT_NE(build.err.find("kez: warning: the runtime "), std::string::npos) << build.err;
+  EXPECT_NE(build.err.find("carries debug information"), std::string::npos) << build.err;
+  EXPECT_TRUE(std::filesystem::exists(folder.Root() / "out" / "Setup.exe"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include <nlohmann/json.hpp>
@@ -15,8 +16,12 @@
 #include "runtime/errors.h"
 #include "runtime/text.h"
 #include "tests/package/package_test_support.h"
+#include "tests/tools/pe_fixture.h"
+#include "tools/kez/icon_file.h"
+#include "tools/kez/output_folder.h"
 #include "tools/kez/project_build.h"
 #include "tools/kez/project_ids.h"
+#include "tools/kez/version_block.h"
 
 using nlohmann::json;
 
@@ -92,6 +97,37 @@ std::vector<uint64_t> Ids(const ReadResult& r) {
 
 uint64_t Named(const char* name) { return ProjectIdFromName(name); }
 
+const std::vector<FixtureIconImage> kIcon = {{16, 0xFF336699}, {32, 0xFF669933}};
+const std::vector<Resource> kRuntimeResources = {
+    FixtureVersion(0, {{u"ProductName", u"Runtime"}, {u"CompanyName", u"Ostrel"}}, 0x000B000800000000ULL)};
+
+// The version texts of the executable part of a built Setup.exe, and the sizes of its main icon.
+struct Identity {
+  std::map<std::u16string, std::u16string> texts;
+  std::vector<std::pair<uint32_t, uint32_t>> icon;
+};
+
+Identity IdentityOf(const std::u16string& setup) {
+  Identity identity;
+  Bytes bytes = ReadBytes(setup);
+  uint64_t offset = 0;
+  EXPECT_EQ(PackageClassifyBytes(bytes.data(), kClassifyBytes, false, &offset), kFileIsExecutableWithPackage);
+  bytes.resize(size_t(offset));
+  PeFile image;
+  std::vector<Resource> resources;
+  std::string why;
+  EXPECT_EQ(PeFileParse(bytes, &image, &why), 0u) << why;
+  EXPECT_EQ(ResourcesRead(image, &resources, &why), 0u) << why;
+  for (const Resource& r : resources) {
+    if (r.type.id == kResourceGroupIcon && identity.icon.empty()) identity.icon = IconGroupSizes(r.data);
+    if (r.type.id != kResourceVersion) continue;
+    VersionBlock block;
+    EXPECT_EQ(VersionBlockRead(r.data, &block, &why), 0u) << why;
+    for (const VersionText& text : VersionBlockTexts(block)) identity.texts[text.name] = text.value;
+  }
+  return identity;
+}
+
 class ProjectBuildTest : public ::testing::Test {
  protected:
   TempFolder folder;
@@ -103,9 +139,13 @@ class ProjectBuildTest : public ::testing::Test {
     WriteBytes(folder.Path("in/b.bin"), noise);
     WriteBytes(folder.Path("in/c.txt"), extra);
     WriteBytes(folder.Path("in/support.dll"), TestData(3000, 4, true));
-    WriteBytes(folder.Path("in/setup.ico"), TestData(700, 5, false));
+    WriteBytes(folder.Path("in/setup.ico"), FixtureIcon(kIcon));
     WriteBytes(folder.Path("in/empty.txt"), Bytes());
-    WriteBytes(folder.Path("in/runtime.exe"), FakeExecutable(false, nullptr, 0x4000));
+    WriteBytes(folder.Path("in/runtime.exe"), FixtureBuild(FixtureRuntime(kRuntimeResources)));
+    Bytes damaged = FixtureIcon(kIcon);
+    damaged.resize(damaged.size() - 100);
+    WriteBytes(folder.Path("in/damaged.ico"), damaged);
+    WriteBytes(folder.Path("in/tiny.ico"), Bytes(4));
   }
 
   // A stand-alone package with two options (one of its own package), a folder, three files, a
@@ -141,6 +181,21 @@ class ProjectBuildTest : public ::testing::Test {
   void BuildOk(const json& project, const std::string& out = "out", const std::u16string& runtime = u"") {
     std::string message;
     ASSERT_EQ(Build(project, &message, out, runtime), 0u) << message;
+  }
+
+  // Builds into "out" (which must succeed) and returns the warnings given.
+  std::vector<std::string> BuildWarnings(const json& project) {
+    std::vector<std::string> warnings;
+    ProjectBuildOptions options;
+    options.output = folder.Path("out");
+    options.quiet = true;
+    options.warning = [](const char* line, void* context) {
+      static_cast<std::vector<std::string>*>(context)->push_back(line);
+    };
+    options.warning_context = &warnings;
+    std::string message;
+    EXPECT_EQ(ProjectBuild(project.dump(), folder.Root().u16string(), options, &message), 0u) << message;
+    return warnings;
   }
 
   // The database entry of a package, loaded.
@@ -211,7 +266,7 @@ TEST_F(ProjectBuildTest, ExecutableWithPackageSplitIntoThreeOrMoreVolumes) {
   uint64_t offset = 0;
   ASSERT_EQ(PackageClassifyFile(folder.Path("out/Setup.exe").c_str(), false, &kind, &offset), 0u);
   EXPECT_EQ(kind, kFileIsExecutableWithPackage);
-  EXPECT_EQ(offset, 0x4000u);
+  EXPECT_GE(offset, 0x4000u);
   EXPECT_TRUE(Exists(folder.Path("out/Disk0002.kez")));
   EXPECT_TRUE(Exists(folder.Path("out/Disk0003.kez")));
   ReadResult r = ReadPackage(folder.Path("out/Setup.exe"));
@@ -292,14 +347,103 @@ TEST_F(ProjectBuildTest, TwoBuildsAreByteIdentical) {
     EXPECT_TRUE(ReadBytes(folder.Path("one/" + name)) == ReadBytes(folder.Path("two/" + name))) << name;
 }
 
-TEST_F(ProjectBuildTest, RebuildReplacesThePackagesAndKeepsOtherFiles) {
-  std::filesystem::create_directories(folder.Root() / "out");
-  WriteBytes(folder.Path("out/Setup.kez"), Bytes(10, 1));
+TEST_F(ProjectBuildTest, RebuildReplacesTheWholeOutputFolder) {
+  json split = Project();
+  split["output"]["volume_size"] = 100000;
+  BuildOk(split);
+  ASSERT_TRUE(Exists(folder.Path("out/Disk0002.kez")));
   WriteBytes(folder.Path("out/notes.txt"), Bytes(3, 2));
   BuildOk(Project());
   EXPECT_EQ(ReadPackage(folder.Path("out/Setup.kez")).error, 0u);
-  EXPECT_TRUE(ReadBytes(folder.Path("out/notes.txt")) == Bytes(3, 2));
+  EXPECT_FALSE(Exists(folder.Path("out/Disk0002.kez"))) << "an earlier build's volume does not linger";
+  EXPECT_FALSE(Exists(folder.Path("out/notes.txt")));
   EXPECT_FALSE(Exists(folder.Path("out.kez-build")));
+  EXPECT_FALSE(Exists(folder.Path("out.kez-old")));
+}
+
+TEST_F(ProjectBuildTest, FailedMoveLeavesTheOldOutput) {
+  BuildOk(Project());
+  Bytes before = ReadBytes(folder.Path("out/Setup.kez"));
+  // The new output cannot take the folder's place (the earlier output was moved aside already).
+  OutputFolderCalls saved = *OutputFolderSystem();
+  OutputFolderSystem()->rename = [](const std::filesystem::path& from, const std::filesystem::path& to,
+                                    std::error_code& code) {
+    if (from.filename().u8string().find(".kez-build") != std::string::npos) {
+      code = std::make_error_code(std::errc::permission_denied);
+      return;
+    }
+    std::filesystem::rename(from, to, code);
+  };
+  json changed = Project();
+  changed["objects"][3]["fields"]["name"] = "Core";
+  std::string message;
+  uint32_t err = Build(changed, &message);
+  *OutputFolderSystem() = saved;
+  EXPECT_EQ(err, uint32_t(ERROR_ACCESS_DENIED)) << message;
+  EXPECT_NE(message.find("cannot move the new output"), std::string::npos) << message;
+  EXPECT_TRUE(ReadBytes(folder.Path("out/Setup.kez")) == before);
+  EXPECT_TRUE(Exists(folder.Path("out/Extras.kez")));
+  EXPECT_FALSE(Exists(folder.Path("out.kez-build")));
+  EXPECT_FALSE(Exists(folder.Path("out.kez-old")));
+}
+
+TEST_F(ProjectBuildTest, OutputFolderThatHoldsAnInputIsRefused) {
+  for (const char* output : {"", "in", "in/"}) {
+    std::string message;
+    EXPECT_EQ(Build(Project(), &message, output), uint32_t(ERROR_INVALID_PARAMETER)) << output;
+    EXPECT_NE(message.find("holds the input"), std::string::npos) << message;
+    EXPECT_TRUE(Exists(folder.Path("in/a.txt")));
+  }
+}
+
+TEST_F(ProjectBuildTest, SetupExeCarriesTheProductsVersionResourceAndIcon) {
+  json project = Project();
+  project["output"] = {{"package", "Setup.exe"}, {"runtime", "in/runtime.exe"}, {"method", "zlib"}};
+  project["company"] = "Probe Company";
+  project["file_description"] = "Probe Setup";
+  project["header"] = {{"package_code", "{6B1D0F5A-3C2E-4F7B-9A10-2D5E8C7F4B31}"}};
+  project["objects"][0]["fields"]["product"] = "Probe Product";
+  project["objects"][0]["fields"]["version_high"] = "0x00030001";
+  project["objects"][0]["fields"]["version_low"] = "0x00040002";
+  EXPECT_TRUE(BuildWarnings(project).empty());
+  Identity identity = IdentityOf(folder.Path("out/Setup.exe"));
+  EXPECT_EQ(identity.texts[u"ProductName"], u"Probe Product");
+  EXPECT_EQ(identity.texts[u"PackageCode"], u"{6B1D0F5A-3C2E-4F7B-9A10-2D5E8C7F4B31}");
+  EXPECT_EQ(identity.texts[u"ProductVersion"], u"3.1.4.2");
+  EXPECT_EQ(identity.texts[u"FileVersion"], u"3.1.4.2");
+  EXPECT_EQ(identity.texts[u"CompanyName"], u"Probe Company");
+  EXPECT_EQ(identity.texts[u"FileDescription"], u"Probe Setup");
+  EXPECT_EQ(identity.icon, (std::vector<std::pair<uint32_t, uint32_t>>{{16, 16}, {32, 32}}));
+  ReadResult r = ReadPackage(folder.Path("out/Setup.exe"));
+  ASSERT_EQ(r.error, 0u);
+  EXPECT_EQ(Ids(r).size(), 6u);
+}
+
+TEST_F(ProjectBuildTest, RuntimeWithDebugInformationBuildsWithAWarning) {
+  FixtureImage debug = FixtureRuntime(kRuntimeResources);
+  debug.symbols = true;
+  debug.sections.push_back({".debug_info", kFixtureDiscardable, 0x1000});
+  WriteBytes(folder.Path("in/debug.exe"), FixtureBuild(debug));
+  json project = Project();
+  project["output"] = {{"package", "Setup.exe"}, {"runtime", "in/debug.exe"}};
+  std::vector<std::string> warnings = BuildWarnings(project);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("carries debug information"), std::string::npos) << warnings[0];
+}
+
+TEST_F(ProjectBuildTest, RuntimeThatCannotBeStampedFailsTheBuild) {
+  Bytes packaged = ReadBytes(folder.Path("in/runtime.exe"));
+  PackageLocator locator = {0, 0, 0, 0x4000};
+  StoreLe32(packaged.data() + kPackageMarkerOffset, PackageMarker());
+  PackageLocatorEncode(&locator, packaged.data() + kPackageLocatorOffset);
+  StoreLe32(packaged.data() + kLocatorChecksumOffset, PackageLocatorChecksum(packaged.data() + kPackageLocatorOffset));
+  WriteBytes(folder.Path("in/built.exe"), packaged);
+  json project = Project();
+  project["output"] = {{"package", "Setup.exe"}, {"runtime", "in/built.exe"}};
+  std::string message;
+  EXPECT_EQ(Build(project, &message), uint32_t(ERROR_BAD_EXE_FORMAT)) << message;
+  EXPECT_NE(message.find("carries a package already"), std::string::npos) << message;
+  EXPECT_FALSE(Exists(folder.Path("out")));
 }
 
 TEST_F(ProjectBuildTest, PackageCodeIsDerivedFromTheProjectWhenNotGiven) {
@@ -410,6 +554,10 @@ const BadProject kBadProjects[] = {
     {"mask flag not a boolean", R"({"output": {"mask_password": 1}})", "output.mask_password:", 13},
     {"missing icon", R"({"icon": "in/none.ico"})", "icon:", 2},
     {"icon is a folder", R"({"icon": "in"})", "icon:", 13},
+    {"damaged icon", R"({"icon": "in/damaged.ico"})", "icon:", 13},
+    {"icon file too small", R"({"icon": "in/tiny.ico"})", "icon:", 13},
+    {"empty company", R"({"company": ""})", "company:", 13},
+    {"description not a text", R"({"file_description": 5})", "file_description:", 13},
     {"readme not a text", R"({"readme": 5})", "readme:", 13},
     {"header member", R"({"header": {"packagecode": "x"}})", "header:", 13},
     {"bad package code", R"({"header": {"package_code": "{1234}"}})", "header:", 13},
@@ -508,8 +656,8 @@ TEST_F(ProjectBuildTest, FaultyProjectsNameThePathAndLeaveNothing) {
   }
 }
 
-TEST_F(ProjectBuildTest, FailedWriteLeavesTheOutputAsItWas) {
-  // A runtime that is no PE image fails the main package after the project has been read.
+TEST_F(ProjectBuildTest, FailedBuildLeavesTheOutputAsItWas) {
+  // A runtime that is no PE image fails the build after the project has been read.
   WriteBytes(folder.Path("in/bad.exe"), Bytes(0x5000, 0x4D));
   std::filesystem::create_directories(folder.Root() / "out");
   WriteBytes(folder.Path("out/Setup.exe"), Bytes(10, 1));

@@ -1,4 +1,5 @@
-// kez list FILE [--password P]: the volume headers and every entry header of a package.
+// kez list FILE [--password P]: the version resources and main icon of an executable, the volume
+// headers and every entry header of a package.
 // kez extract FILE DIR [--password P]: every entry as a file named by its id in 16 hexadecimal
 // digits, with the entry's last-write time and attributes.
 #include <cinttypes>
@@ -13,6 +14,7 @@
 #include "runtime/version_text.h"
 #include "tools/kez/commands.h"
 #include "tools/kez/package_access.h"
+#include "tools/kez/runtime_listing.h"
 
 namespace {
 
@@ -82,6 +84,7 @@ int Run(int argc, char** argv, bool extract) {
     std::filesystem::create_directories(std::filesystem::u8path(arguments.folder), ec);
     if (ec) return ReportError(arguments.folder, ERROR_PATH_NOT_FOUND);
   }
+  if (!extract) RuntimeListing(arguments.path);
   PackageReader* reader = PackageReaderCreate();
   uint32_t err = OpenPackage(reader, arguments, extract ? nullptr : PrintVolume);
   std::string what = arguments.path;

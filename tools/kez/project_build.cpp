@@ -7,6 +7,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/text.h"
+#include "tools/kez/output_folder.h"
 #include "tools/kez/project_plan.h"
 
 namespace fs = std::filesystem;
@@ -17,37 +18,26 @@ constexpr uint64_t kFirstReport = 64ull << 20;  // bytes read before the first "
 
 void LineToStderr(const char* line, void*) { fprintf(stderr, "kez: %s\n", line); }
 
-// The Windows error of a file-system failure (std::errc compares on every platform).
-uint32_t FileSystemError(const std::error_code& code) {
-  if (code == std::errc::permission_denied) return ERROR_ACCESS_DENIED;
-  if (code == std::errc::no_such_file_or_directory) return ERROR_PATH_NOT_FOUND;
-  if (code == std::errc::file_exists || code == std::errc::is_a_directory) return ERROR_ALREADY_EXISTS;
-  return ERROR_WRITE_FAULT;
+void WarningToStderr(const char* line, void*) { fprintf(stderr, "kez: warning: %s\n", line); }
+
+// Every input file of the plan, and the project's folder: the output folder replaced by a build
+// must hold none of them.
+std::vector<std::u16string> Inputs(const ProjectPlan& plan, const std::u16string& base_folder) {
+  std::vector<std::u16string> inputs = {base_folder, plan.output.runtime, plan.icon, plan.readme, plan.extension};
+  for (const std::vector<ProjectEntry>* entries : {&plan.support_files, &plan.payload})
+    for (const ProjectEntry& entry : *entries) inputs.push_back(entry.source);
+  for (const ProjectOptionPackage& option : plan.options)
+    for (const ProjectEntry& entry : option.files) inputs.push_back(entry.source);
+  return inputs;
 }
 
-// The staging folder: beside the output folder, its name with ".kez-build" appended; emptied first.
-uint32_t PrepareStaging(const fs::path& output, fs::path* staging, std::string* message) {
-  fs::path parent = output.parent_path();
-  *staging = (parent.empty() ? fs::path(".") : parent) / (output.filename().u16string() + u".kez-build");
-  std::error_code code;
-  fs::remove_all(*staging, code);
-  if (!code) fs::create_directories(*staging, code);
-  if (code) {
-    *message = "cannot make the staging folder " + staging->u8string() + ": " + code.message();
-    return FileSystemError(code);
-  }
-  return ERROR_SUCCESS;
-}
-
-// Moves the finished files into the output folder, replacing files of the same names.
-uint32_t Publish(const fs::path& staging, const fs::path& output, const std::vector<std::u16string>& names,
-                 std::string* message) {
-  std::error_code code;
-  fs::create_directories(output, code);
-  for (size_t i = 0; !code && i < names.size(); ++i) fs::rename(staging / names[i], output / names[i], code);
-  if (code) {
-    *message = "cannot move the packages into " + output.u8string() + ": " + code.message();
-    return FileSystemError(code);
+uint32_t CheckOutputHoldsNoInput(const fs::path& output, const std::vector<std::u16string>& inputs,
+                                 std::string* message) {
+  for (const std::u16string& input : inputs) {
+    if (input.empty() || !OutputFolderHolds(output, fs::path(input))) continue;
+    *message = "the output folder " + output.u8string() + " holds the input " + TextToUtf8(input) +
+               "; every build replaces the output folder as a whole";
+    return ERROR_INVALID_PARAMETER;
   }
   return ERROR_SUCCESS;
 }
@@ -69,8 +59,15 @@ uint32_t ProjectBuild(const std::string& project_json, const std::u16string& bas
 
   fs::path output = fs::path(options.output).lexically_normal();
   if (!output.has_filename()) output = output.parent_path();
+  if ((err = CheckOutputHoldsNoInput(output, Inputs(plan, base_folder), message))) return err;
+  std::vector<uint8_t> runtime;
+  std::vector<std::string> warnings;
+  if (!plan.output.runtime.empty() && (err = ProjectStampRuntime(plan, &runtime, &warnings, message))) return err;
+  for (const std::string& warning : warnings)
+    (options.warning ? options.warning : WarningToStderr)(warning.c_str(), options.warning_context);
+
   fs::path staging;
-  if ((err = PrepareStaging(output, &staging, message))) return err;
+  if ((err = OutputFolderStage(output, &staging, message))) return err;
   ProjectProgress progress = {};
   if (!options.quiet) {
     progress.sink = options.progress ? options.progress : LineToStderr;
@@ -78,8 +75,8 @@ uint32_t ProjectBuild(const std::string& project_json, const std::u16string& bas
     progress.next_report = kFirstReport;
   }
   std::vector<std::u16string> written;
-  err = ProjectWritePackages(plan, staging.u16string(), &progress, &written, message);
-  if (!err) err = Publish(staging, output, written, message);
+  err = ProjectWritePackages(plan, runtime, staging.u16string(), &progress, &written, message);
+  if (!err) err = OutputFolderReplace(staging, output, message);
   std::error_code code;
   fs::remove_all(staging, code);
   return err;

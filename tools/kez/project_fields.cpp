@@ -30,7 +30,7 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a002"), "sequence", 22, TagOf("aseq")},
     {TagOf("a006"), "action", 22, TagOf("a000")},
 
-    // a200 message box, a201 run dialog, a202 end dialog, a213 set variable
+    // a200 message box, a201 run dialog, a202 end dialog, a207 set option state, a213 set variable
     {TagOf("a200"), "style", 22, kAny},
     {TagOf("a200"), "timeout", 23, kAny},
     {TagOf("a200"), "parameter", 24, kAny},
@@ -42,6 +42,8 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a203"), "text", 24, kAny},
     {TagOf("a203"), "operation", 27, kAny},
     {TagOf("a203"), "value", 28, kAny},
+    {TagOf("a207"), "option", 22, kAny},
+    {TagOf("a207"), "request", 23, kAny},
     {TagOf("a213"), "variable", 22, kAny},
     {TagOf("a213"), "value", 23, kAny},
 
@@ -88,6 +90,8 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("cmp9"), "architecture_mask", 23, kAny},
     {TagOf("cmp9"), "capability_mask", 24, kAny},
     {TagOf("cmp9"), "capability_match", 25, kAny},
+    {TagOf("cmp9"), "install_size", 26, kAny},
+    {TagOf("cmp9"), "removal_size", 28, kAny},
     {TagOf("cmp9"), "state_if_false", 30, kAny},
     {TagOf("cmp9"), "state_if_true", 31, kAny},
     {TagOf("cmp9"), "selection_state", 32, kAny},

@@ -21,7 +21,7 @@ constexpr uint64_t kReportEvery = 64ull << 20;
 // One package to write: its first file, where its volumes split, its set identifier, its entries.
 struct PackageJob {
   std::u16string file_name;
-  const char16_t* executable;  // null: a stand-alone volume
+  const std::vector<uint8_t>* executable;  // null: a stand-alone volume
   uint64_t volume_limit;
   uint64_t set_identifier;
   bool with_database;          // the main package: database, support files, icon, read-me, extension
@@ -129,7 +129,10 @@ uint32_t WritePackage(const ProjectPlan& plan, const std::u16string& folder, con
   options.password = reinterpret_cast<const uint8_t*>(out.password.data());
   options.password_length = uint32_t(out.password.size());
   options.mask_password = out.mask_password;
-  options.executable = job.executable;
+  if (job.executable) {
+    options.executable_image = job.executable->data();
+    options.executable_image_size = job.executable->size();
+  }
 
   std::string package = TextToUtf8(job.file_name);
   Counter counter = {progress, package, 0, 0};
@@ -138,8 +141,7 @@ uint32_t WritePackage(const ProjectPlan& plan, const std::u16string& folder, con
   std::string failed;
   uint32_t err = PackageWriterCreate(path.c_str(), &options, &writer);
   if (err) {
-    *message = "cannot start " + package + (job.executable ? " from the runtime " + TextToUtf8(job.executable) : "") +
-               " (error " + std::to_string(err) + ")";
+    *message = "cannot start " + package + " (error " + std::to_string(err) + ")";
     return err;
   }
   if (job.with_database) {
@@ -153,7 +155,7 @@ uint32_t WritePackage(const ProjectPlan& plan, const std::u16string& folder, con
     *message = "cannot write " + package + (failed.empty() ? "" : " from " + failed) + " (error " + std::to_string(err) + ")";
     return err;
   }
-  uint64_t bytes = job.executable ? 0 - FileSizeOf(job.executable) : 0;
+  uint64_t bytes = job.executable ? 0 - uint64_t(job.executable->size()) : 0;
   written->push_back(job.file_name);
   for (uint32_t k = 1; k < volumes; ++k) written->push_back(VolumeName(k));
   for (size_t k = written->size() - volumes; k < written->size(); ++k) bytes += FileSizeOf(folder + u"/" + (*written)[k]);
@@ -164,12 +166,12 @@ uint32_t WritePackage(const ProjectPlan& plan, const std::u16string& folder, con
 
 }  // namespace
 
-uint32_t ProjectWritePackages(const ProjectPlan& plan, const std::u16string& folder, ProjectProgress* progress,
-                              std::vector<std::u16string>* written, std::string* message) {
+uint32_t ProjectWritePackages(const ProjectPlan& plan, const std::vector<uint8_t>& runtime, const std::u16string& folder,
+                              ProjectProgress* progress, std::vector<std::u16string>* written, std::string* message) {
   const ProjectOutput& out = plan.output;
   const std::vector<ProjectEntry> none;
   bool inside = out.payload == PayloadPlace::kPackage;
-  PackageJob main = {out.package_name, out.runtime.empty() ? nullptr : out.runtime.c_str(),
+  PackageJob main = {out.package_name, runtime.empty() ? nullptr : &runtime,
                      inside ? out.volume_size : 0, 0, true, inside ? &plan.payload : &none};
   uint32_t err = WritePackage(plan, folder, main, progress, written, message);
   if (!err && out.payload == PayloadPlace::kExternal) {

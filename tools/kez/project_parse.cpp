@@ -340,10 +340,10 @@ void HeaderOfDatabase(const json& document, const Drafts& drafts, ProjectPlan* p
 
 void ParseDocument(const json& document, const std::u16string& base, const std::u16string& runtime_override,
                    ProjectPlan* plan) {
-  AllowOnly(document, "", {"output", "icon", "readme", "extension", "header", "objects"});
+  AllowOnly(document, "", {"output", "icon", "readme", "extension", "company", "file_description", "header", "objects"});
   ProjectOutputFromJson(document.contains("output") ? document["output"] : json::object(), runtime_override, base,
                         &plan->output);
-  if (document.contains("icon")) plan->icon = InputFile(document["icon"], "icon", base);
+  ProjectRuntimeFieldsFromJson(document, base, plan);
   if (document.contains("readme")) plan->readme = InputFile(document["readme"], "readme", base);
   if (document.contains("extension")) plan->extension = InputFile(document["extension"], "extension", base);
 

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "database/object_table.h"
+#include "tools/kez/icon_file.h"
 
 enum class PayloadPlace {
   kPackage,     // in the main package itself (installation flags bit 28)
@@ -49,6 +50,9 @@ struct ProjectPlan {
   uint64_t installation_id = 0;  // the inst object's id: the downloaded main package's set identifier
   std::vector<ProjectEntry> support_files;  // entries of stof objects, in project order
   std::u16string icon, readme, extension;   // empty: no such entry
+  std::vector<IconImage> icon_images;       // the icon's images, checked
+  std::u16string company_name;              // "CompanyName" of the runtime; empty: the runtime's
+  std::u16string file_description;          // "FileDescription" of the runtime; empty: the runtime's
   std::vector<ProjectEntry> payload;        // the main payload, in the database's file-list order
   std::vector<ProjectOptionPackage> options;
 
@@ -68,14 +72,26 @@ uint32_t ProjectParse(const std::string& project_json, const std::u16string& bas
 void ProjectOutputFromJson(const nlohmann::json& output, const std::u16string& runtime_override,
                            const std::u16string& base, ProjectOutput* settings);
 
-// Writes every package of the plan into `folder` (which exists) and adds the names of the files
-// written to *written. Returns 0 or the first error, with *message; on failure the files of the
-// package being written are gone, those of earlier packages are in *written.
+// The members that describe the product's Setup.exe — `icon` (read and checked), `company` and
+// `file_description` — into the plan (project_runtime.cpp); throws ProjectFault.
+void ProjectRuntimeFieldsFromJson(const nlohmann::json& document, const std::u16string& base, ProjectPlan* plan);
+
+// The runtime of the main package (output.runtime) read and stamped with the product's name,
+// version, package code, company, description and icon (tools/kez/runtime_stamp.h). Returns 0 or
+// an error with *message; `warnings` receives what the builder should say about the runtime (debug
+// information it carries, a signature removed).
+uint32_t ProjectStampRuntime(const ProjectPlan& plan, std::vector<uint8_t>* image, std::vector<std::string>* warnings,
+                             std::string* message);
+
+// Writes every package of the plan into `folder` (which exists), the main package behind the
+// stamped `runtime` (empty for a stand-alone volume), and adds the names of the files written to
+// *written. Returns 0 or the first error, with *message; on failure the files of the package being
+// written are gone, those of earlier packages are in *written.
 struct ProjectProgress {
   void (*sink)(const char* line, void* context);  // null: silent
   void* context;
   uint64_t bytes_read;   // entry data read, over all packages
   uint64_t next_report;  // bytes read at which the next line is due
 };
-uint32_t ProjectWritePackages(const ProjectPlan& plan, const std::u16string& folder, ProjectProgress* progress,
-                              std::vector<std::u16string>* written, std::string* message);
+uint32_t ProjectWritePackages(const ProjectPlan& plan, const std::vector<uint8_t>& runtime, const std::u16string& folder,
+                              ProjectProgress* progress, std::vector<std::u16string>* written, std::string* message);
