@@ -1,6 +1,7 @@
 #include "ui/dialog_engine.h"
 
 #include "actions/action_runner.h"
+#include "actions/cancel_query.h"
 #include "actions/dialog_result.h"
 #include "runtime/heap.h"
 #include "runtime/message_pump.h"
@@ -8,7 +9,6 @@
 #include "runtime/trace.h"
 #include "session/session_state.h"
 #include "ui/about_box.h"
-#include "ui/cancel_query.h"
 #include "ui/control_framework.h"
 #include "ui/dialog_messages.h"
 #include "ui/dialog_resources.h"
@@ -97,7 +97,7 @@ void Command(HWND window, WPARAM wParam, LPARAM lParam) {
   if (HIWORD(wParam) != 0 || !IsClosingButton(id)) return;
   HWND button = GetDlgItem(window, int(id));
   if (button && !IsWindowEnabled(button)) return;
-  if (id == IDCANCEL && !DialogQueryCancel(window)) return;
+  if (id == IDCANCEL && !QueryCancel(window)) return;
   SendMessageW(window, kDialogCloseMessage, id, 0);
 }
 

@@ -91,7 +91,7 @@ TEST_F(DialogTest, ClosingButtonsBecomeActionResults) {
     ++id;
   }
   EXPECT_TRUE(Traced(u"W0006"));
-  EXPECT_TRUE(Traced(u"I0013", u"The installation of Probe Setup is not complete yet."));
+  EXPECT_TRUE(Traced(u"I0013", u"The installation of Probe Product is not complete yet."));
 }
 
 TEST_F(DialogTest, CancelDoesNothingWhereTheUserMayNotCancel) {
