@@ -35,6 +35,12 @@ uint32_t MessageBoxTimeout() {
   return seconds >= kNoTimeoutSeconds ? 0 : seconds * 1000;
 }
 
+bool UserCancelAllowed(SessionState* s) {
+  SetupObject* installation = s && s->database ? s->database->installation : nullptr;
+  uint32_t abortMask = installation ? SlotU32(installation, kInstallationAbortMask) : 0;
+  return s && (s->error_abort_mask & kFailureUserCancel) && (abortMask & kFailureUserCancel);
+}
+
 bool AbortOnFailure(uint32_t flags, bool show) {
   SessionState* s = SessionCurrent();
   if (!s) return false;

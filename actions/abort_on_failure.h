@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+struct SessionState;
+
 // Failure categories.
 enum : uint32_t {
   kFailureFiles = 0x1,
@@ -23,6 +25,10 @@ enum : uint32_t {
 // configuration, 283 external actions, 292 downloads, else 284), sets the installation state to -1
 // and returns true; otherwise false.
 bool AbortOnFailure(uint32_t flags, bool show);
+
+// Whether the user may cancel the run: category 0x400 is set in the session's error-abort mask and
+// in the installation record's abort mask.
+bool UserCancelAllowed(SessionState* session);
 
 // The message of a category (exposed for tests).
 uint32_t AbortMessageId(uint32_t flags);

@@ -3,12 +3,12 @@
 
 #include "actions/abort_on_failure.h"
 #include "actions/action_object.h"
+#include "actions/cancel_query.h"
 #include "actions/dialog_result.h"
 #include "actions/flow_action_methods.h"
 #include "database/localized_text.h"
 #include "expr/database_resolver.h"
 #include "expr/variables.h"
-#include "resources/string_ids.h"
 #include "runtime/heap.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
@@ -29,7 +29,6 @@ enum : uint32_t {
   kMessageAbortOnCancel = 0x20000,  // abort when the answer is Cancel or Abort
 };
 
-constexpr unsigned kInstallationProductText = 20;
 constexpr size_t kNameCapacity = 1024;
 
 HWND MainWindow() {
@@ -42,32 +41,8 @@ uint16_t Language() {
   return s ? s->ui_language : 0;
 }
 
-bool UserMayCancel(SessionState* s) {
-  SetupObject* installation = s->database ? s->database->installation : nullptr;
-  uint32_t abortMask = installation ? SlotU32(installation, 14) : 0;
-  return (s->error_abort_mask & kFailureUserCancel) && (abortMask & kFailureUserCancel);
-}
-
-int32_t QueryCancellation(SetupObject*, ObjectTable* db, uint32_t*) {
-  SessionState* s = SessionCurrent();
-  if (s->cancel_requested) return kResultDone;
-  if (!UserMayCancel(s)) {
-    Trace(TR("I1740"), u"0x%08X", s->error_abort_mask);
-    return kResultCancelled;
-  }
-  int32_t state = SessionInstallState(s);
-  if (state == kStateInitial || state == kStateInstalling) {
-    const char16_t* product = db->installation ? SlotText(db->installation, kInstallationProductText) : nullptr;
-    int answer = QelShowMessageBox(MainWindow(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, IDNO,
-                                   MessageBoxTimeout(), MessageTextId(IDS_CANCEL_QUESTION), product ? product : u"");
-    if (answer != IDYES) return kResultCancelled;
-  } else if (state >= 0) {
-    return kResultCancelled;
-  }
-  SessionSetState(s, kStateCancelled);
-  s->cancel_requested = true;
-  Trace(TR("W1741"), u"%d", state);
-  return kResultDone;
+int32_t QueryCancellation(SetupObject*, ObjectTable*, uint32_t*) {
+  return QueryCancel(MainWindow()) ? kResultDone : kResultCancelled;
 }
 
 int32_t ShowMessage(SetupObject* action, ObjectTable*, uint32_t*) {

@@ -45,18 +45,22 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 enable_testing()
 
-# setup_test(NAME SOURCES ... LIBS ... [LABELS ...] [GUI])
+# setup_test(NAME SOURCES ... LIBS ... [LABELS ...] [GUI [SCREEN WxHxD]])
 # One test program, registered as one CTest test (a program start under Wine is the costly part).
-# GUI programs run on a virtual display (xvfb-run) in a prefix of their own, whose wineserver ends
-# before the display does: a Wine desktop bound to a vanished display hangs the prefix's other programs.
+# GUI programs run on a virtual display (xvfb-run; 1024x768x24 unless SCREEN says otherwise) in a
+# prefix of their own, whose wineserver ends before the display does: a Wine desktop bound to a
+# vanished display hangs the prefix's other programs.
 function(setup_test name)
-  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "SCREEN" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_SCREEN)
+    set(T_SCREEN 1024x768x24)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   if(T_GUI AND SETUP_WINDOWS)
     add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E env SETUP_WINE_WAIT=1
-      xvfb-run -a -s "-screen 0 1024x768x24"
+      xvfb-run -a -s "-screen 0 ${T_SCREEN}"
       ${CMAKE_SOURCE_DIR}/scripts/wine-run ${SETUP_WINE_KIND} ${CMAKE_BINARY_DIR}/wineprefix-gui
       $<TARGET_FILE:${name}> --gtest_brief=1)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wineprefix-gui)

@@ -2,6 +2,9 @@
 #pragma once
 
 #define IDS_BUTTON_FIRST 64            /* 64-74: captions of message-box buttons 1-11 */
+#define IDS_ABOUT_MENU 81
+#define IDS_KILOBYTES 78              /* " KB" after sizes */
+#define IDS_REQUIRED_FIELD 258
 #define IDS_FINALIZING 259
 #define IDS_ROLLING_BACK 260
 #define IDS_CANCEL_QUESTION 264
@@ -15,6 +18,9 @@
 #define IDS_SELECT_PACKAGE 286
 #define IDS_PACKAGE_FILTER 287
 #define IDS_ABORT_DOWNLOAD 292
+#define IDS_PASSWORD_LABEL 296
+#define IDS_PASSWORD_REQUIRED 297
+#define IDS_PASSWORD_INCORRECT 298
 #define IDS_OPEN_VOLUME_ERROR 480
 #define IDS_VERIFYING 481
 #define IDS_INIT_ERROR 483

@@ -44,7 +44,7 @@ void Fill(HWND dialog, LanguageDialog* state) {
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   }
   SendMessageW(list, LB_SETCURSEL, state->selected, 0);
-  WindowPlace(dialog, kPlacementCentre, true);
+  WindowPlace(dialog, kPlacementCentre, kPlaceInsideWorkArea);
 }
 
 void Take(HWND dialog, LanguageDialog* state) {

@@ -8,6 +8,7 @@
 
 #include "actions/abort_on_failure.h"
 #include "actions/architecture.h"
+#include "actions/dialog_actions.h"
 #include "actions/flow_actions.h"
 #include "database/class_registry.h"
 #include "expr/folder_redirection.h"
@@ -22,6 +23,7 @@
 #include "session/session_resources.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
+#include "ui/dialog_hooks.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -212,6 +214,8 @@ void RegisterClasses() {
   FlowActionsRegister();
   OptionsRegister();
   FolderRedirectionRegister();
+  DialogActionsRegister();
+  DialogEngineInstall();
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
 }
 

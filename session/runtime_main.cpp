@@ -35,8 +35,10 @@
 #include "session/session_state.h"
 #include "session/session_variables.h"
 #include "session/subsystem_hooks.h"
+#include "ui/bitmap_panel.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/rich_text_class.h"
 
 namespace {
 
@@ -66,8 +68,7 @@ void StartRun(HWND) {
 bool RegisterWindowClasses() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   if (!InitCommonControlsEx(&controls)) Trace(TR("W1181"), u"%lu", GetLastError());
-  // QELBMP and QELRTF are registered by the dialog engine together with its controls.
-  return MainWindowRegisterClass(StartRun);
+  return MainWindowRegisterClass(StartRun) && BitmapPanelRegisterClass() && RichTextRegisterClass();
 }
 
 void RunMainWindow(SessionState* s) {
@@ -107,6 +108,8 @@ intptr_t RunPhases(void* context) {
 // Release of the session's resources, in the order of the start-up in reverse.
 void ReleaseSession(SessionState* s) {
   MainWindowUnregisterClass();
+  BitmapPanelUnregisterClass();
+  RichTextUnregisterClass();
   JournalFree();
   if (Hooks()->extension.unload) Hooks()->extension.unload();
   SessionDisconnectVariables();

@@ -37,7 +37,7 @@ void OnTimer(HWND window, WPARAM id) {
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      WindowPlace(window, kPlacementCentre, true);
+      WindowPlace(window, kPlacementCentre, kPlaceInsideWorkArea | kPlaceOnDesktop);
       return 0;
     case kMainWindowStart:
       if (g_start) g_start(window);

@@ -48,7 +48,7 @@ LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, U
   switch (message) {
     case WM_INITDIALOG: {
       LRESULT result = DefSubclassProc(box, message, wParam, lParam);
-      WindowPlace(box, kPlacementCentre, true);
+      WindowPlace(box, kPlacementCentre, kPlaceInsideWorkArea);
       SetCaptions(box, call);
       if (call->timeout) SetTimer(box, kMessageTimerId, call->timeout, nullptr);
       return result;

@@ -1,10 +1,13 @@
 #include "ui/window_placement.h"
 
-void WindowPlace(HWND window, uint32_t placement, bool clamp) {
+void WindowPlace(HWND window, uint32_t placement, uint32_t flags) {
   RECT own;
   if (!GetWindowRect(window, &own)) return;
-  HWND reference = GetWindow(window, GW_OWNER);
-  if (!reference) reference = GetParent(window);
+  HWND reference = nullptr;
+  if (!(flags & kPlaceOnDesktop)) {
+    reference = GetWindow(window, GW_OWNER);
+    if (!reference) reference = GetParent(window);
+  }
   RECT area;
   if (!reference || !GetWindowRect(reference, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
   LONG width = own.right - own.left;
@@ -12,7 +15,7 @@ void WindowPlace(HWND window, uint32_t placement, bool clamp) {
   LONG x = area.left + (area.right - area.left) * LONG(placement & 0xFFFF) / 100 - width / 2;
   LONG y = area.top + (area.bottom - area.top) * LONG(placement >> 16) / 100 - height / 2;
   RECT work;
-  if (clamp && SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
+  if ((flags & kPlaceInsideWorkArea) && SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
     if (x + width > work.right) x = work.right - width;
     if (y + height > work.bottom) y = work.bottom - height;
     if (x < work.left) x = work.left;

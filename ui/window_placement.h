@@ -7,6 +7,12 @@
 
 constexpr uint32_t kPlacementCentre = 0x00320032;
 
+// Placement flags.
+enum : uint32_t {
+  kPlaceInsideWorkArea = 0x2,  // the window stays inside the work area
+  kPlaceOnDesktop = 0x4,       // the reference is the desktop's work area, not the owner
+};
+
 // Moves `window` (without resizing it) by `placement` within its owner's (or parent's) rectangle,
-// or the desktop's when it has neither; with `clamp` the result stays inside the work area.
-void WindowPlace(HWND window, uint32_t placement, bool clamp);
+// or the desktop's work area when it has neither or `flags` ask for it.
+void WindowPlace(HWND window, uint32_t placement, uint32_t flags);

@@ -491,6 +491,29 @@ TEST_F(ProjectBuildTest, ArchitectureMasksLeftOutMeanEveryArchitecture) {
   ObjectTableDestroy(table);
 }
 
+TEST_F(ProjectBuildTest, DialogsAreCentredUnlessTheyArePlacedAndTheirFieldsHaveNames) {
+  json project = Project();
+  project["objects"].push_back({{"tag", "c003"}, {"name", "agree"},
+                                {"fields", {{"control_id", 1041}, {"variable", "Agreed"}, {"checked_value", "1"}}}});
+  project["objects"].push_back({{"tag", "aseq"}, {"name", "on_agree"}, {"fields", {{"event_key", "0x04110007"}}}});
+  project["objects"].push_back({{"tag", "dlg "}, {"name", "license"},
+                                {"fields", {{"template", 66}, {"controls", {"@agree"}}, {"events", {"@on_agree"}}}}});
+  project["objects"].push_back({{"tag", "dlg "}, {"name", "placed"}, {"fields", {{"template", 75}, {"placement", "0x00200050"}}}});
+  BuildOk(project);
+  ReadResult r = ReadPackage(folder.Path("out/Setup.kez"));
+  ASSERT_EQ(r.error, 0u);
+  ClassRegistryRegisterSetupClasses();
+  ObjectTable* table = Database(r.entries[0]);
+  SetupObject* license = ObjectTableFind(table, TagOf("dlg "), Named("license"));
+  EXPECT_EQ(SlotInt(license, 13), -1) << "centred on the work area";
+  EXPECT_EQ(SlotU32(license, 12), 66u);
+  EXPECT_EQ(SlotView<U64Array>(license, 8)->items[0], Named("agree"));
+  EXPECT_EQ(SlotU32(ObjectTableFind(table, TagOf("aseq"), Named("on_agree")), 11), 0x04110007u);
+  EXPECT_EQ(SlotU32(ObjectTableFind(table, TagOf("dlg "), Named("placed")), 13), 0x00200050u);
+  EXPECT_EQ(std::u16string(SlotText(ObjectTableFind(table, TagOf("c003"), Named("agree")), 16)), u"1");
+  ObjectTableDestroy(table);
+}
+
 TEST_F(ProjectBuildTest, EmptyFileIsAnEmptyEntry) {
   json project = Project();
   project["objects"][6]["source"] = "in/empty.txt";

@@ -12,6 +12,7 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("aseq"), "name", 8, kAny},
     {TagOf("aseq"), "actions", 9, TagOf("a000")},
     {TagOf("aseq"), "flags", 11, kAny},
+    {TagOf("aseq"), "event_key", 11, kAny},  // the same slot: the key of a dialog's event sequence
 
     // a000: every action
     {TagOf("a000"), "flags", 8, kAny},
@@ -37,6 +38,10 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a201"), "options", 24, kAny},
     {TagOf("a202"), "dialog", 22, TagOf("dlg ")},
     {TagOf("a202"), "end_code", 24, kAny},
+    {TagOf("a203"), "target", 22, kAny},
+    {TagOf("a203"), "text", 24, kAny},
+    {TagOf("a203"), "operation", 27, kAny},
+    {TagOf("a203"), "value", 28, kAny},
     {TagOf("a207"), "option", 22, kAny},
     {TagOf("a207"), "request", 23, kAny},
     {TagOf("a213"), "variable", 22, kAny},
@@ -120,6 +125,25 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("file"), "last_write_time", 38, kAny},
     {TagOf("file"), "product_version", 40, kAny},
     {TagOf("file"), "file_version", 42, kAny},
+
+    // dlg: dialog; c000: every control, and the controls with fields of their own
+    {TagOf("dlg "), "controls", 8, TagOf("c000")},
+    {TagOf("dlg "), "events", 10, TagOf("aseq")},
+    {TagOf("dlg "), "template", 12, kAny},
+    {TagOf("dlg "), "placement", 13, kAny},
+    {TagOf("c000"), "control_id", 8, kAny},
+    {TagOf("c000"), "flags", 9, kAny},
+    {TagOf("c000"), "variable", 10, kAny},
+    {TagOf("c000"), "condition", 11, kAny},
+    {TagOf("c003"), "option", 14, TagOf("cmp9")},
+    {TagOf("c003"), "checked_value", 16, kAny},
+    {TagOf("c003"), "unchecked_value", 17, kAny},
+    {TagOf("c005"), "values", 14, kAny},
+    {TagOf("c006"), "values", 14, kAny},
+    {TagOf("c009"), "option", 14, TagOf("cmp9")},
+    {TagOf("c009"), "value", 16, kAny},
+    {TagOf("c010"), "display", 14, kAny},
+    {TagOf("c016"), "text_resource", 14, kAny},
 
     // Reference fields without a name of their own.
     {TagOf("shct"), nullptr, 16, TagOf("fldr")},

@@ -185,6 +185,13 @@ void ArchitectureDefaults(ObjectDraft* d) {
   }
 }
 
+// A dialog without a placement is centred on the work area (-1); a stored 0 would put its centre at
+// the top left corner.
+void DialogDefaults(ObjectDraft* d) {
+  constexpr unsigned kDialogPlacement = 13;
+  if (ClassIsA(d->cls, TagOf("dlg ")) && !d->given.count(kDialogPlacement)) BuilderSetInt(d->object, kDialogPlacement, -1);
+}
+
 // The fields that a packaged file's item carries from the file itself, unless the project sets them.
 void FileFactsIntoFields(ObjectDraft* d) {
   const PackageEntryHeader& h = d->source_facts;
@@ -356,6 +363,7 @@ void ParseDocument(const json& document, const std::u16string& base, const std::
     const json& object = objects[&d - drafts.items.data()];
     if (object.contains("fields")) FieldsOfObject(object["fields"], &d, drafts);
     ArchitectureDefaults(&d);
+    DialogDefaults(&d);
     SourceOfObject(object, &d, base);
   }
   CheckInstallation(drafts, plan->output.payload, plan);

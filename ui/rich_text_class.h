@@ -1,0 +1,14 @@
+// The rich-text box QELRTF: the best rich-edit control the system offers (RICHEDIT50W of
+// msftedit.dll, RichEdit20W of riched20.dll, RICHEDIT of riched32.dll), registered again under the
+// program's own class name with a procedure that forwards every message to the system class.
+#pragma once
+#include <windows.h>
+
+constexpr wchar_t kRichTextClass[] = L"QELRTF";
+
+// Loads the first library that provides its class and registers QELRTF; false (E record) when no
+// library does.
+bool RichTextRegisterClass();
+void RichTextUnregisterClass();
+// The system class QELRTF forwards to ("" before registration).
+const wchar_t* RichTextSystemClass();
