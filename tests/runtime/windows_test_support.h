@@ -9,19 +9,26 @@ namespace test_support {
 
 inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
+// Creates a new folder named `prefix` and eight hex digits in the temporary folder and returns its
+// path. Folders made within one tick get different names: a name that exists is passed over.
+inline std::u16string CreateUniqueTempFolder(const char16_t* prefix) {
+  static DWORD serial = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  wchar_t temp[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, temp);
+  for (;;) {
+    wchar_t suffix[16];
+    wsprintfW(suffix, L"%08lX", serial++);
+    std::u16string path = reinterpret_cast<const char16_t*>(temp);
+    path += prefix;
+    path += reinterpret_cast<const char16_t*>(suffix);
+    if (CreateDirectoryW(W(path), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS) return path;
+  }
+}
+
 // A fresh folder in the temporary folder, removed with its files by the destructor.
 class TempFolder {
  public:
-  explicit TempFolder(const char16_t* prefix) {
-    wchar_t temp[MAX_PATH + 1];
-    GetTempPathW(MAX_PATH + 1, temp);
-    path_ = reinterpret_cast<const char16_t*>(temp);
-    path_ += prefix;
-    wchar_t suffix[16];
-    wsprintfW(suffix, L"%08lX", GetTickCount() ^ (GetCurrentProcessId() << 16));
-    path_ += reinterpret_cast<const char16_t*>(suffix);
-    CreateDirectoryW(W(path_), nullptr);
-  }
+  explicit TempFolder(const char16_t* prefix) : path_(CreateUniqueTempFolder(prefix)) {}
   ~TempFolder() {
     for (const auto& name : Files()) DeleteFileW(W(path_ + u"\\" + name));
     RemoveDirectoryW(W(path_));

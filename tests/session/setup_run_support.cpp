@@ -22,14 +22,7 @@ std::string Json(const std::u16string& text) {
   return out + "\"";
 }
 
-Workspace::Workspace() {
-  wchar_t temp[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, temp);
-  wchar_t name[32];
-  wsprintfW(name, L"setup_e2e_%08lX", GetTickCount() ^ (GetCurrentProcessId() << 12));
-  root_ = reinterpret_cast<const char16_t*>(temp);
-  root_ += reinterpret_cast<const char16_t*>(name);
-  CreateDirectoryW(W(root_), nullptr);
+Workspace::Workspace() : root_(CreateUniqueTempFolder(u"setup_e2e_")) {
   for (const char16_t* sub : {u"\\out", u"\\temp"}) CreateDirectoryW(W(root_ + sub), nullptr);
 }
 
