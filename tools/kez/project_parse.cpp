@@ -21,6 +21,7 @@
 #include "tools/kez/project_ids.h"
 #include "tools/kez/project_plan.h"
 #include "tools/kez/project_reading.h"
+#include "tools/kez/short_form.h"
 
 using nlohmann::json;
 
@@ -338,9 +339,11 @@ void HeaderOfDatabase(const json& document, const Drafts& drafts, ProjectPlan* p
   }
 }
 
-void ParseDocument(const json& document, const std::u16string& base, const std::u16string& runtime_override,
+void ParseDocument(const json& project, const std::u16string& base, const std::u16string& runtime_override,
                    ProjectPlan* plan) {
-  AllowOnly(document, "", {"output", "icon", "readme", "extension", "company", "file_description", "header", "objects"});
+  AllowOnly(project, "",
+            {"output", "icon", "readme", "extension", "company", "file_description", "header", "product", "objects"});
+  const json document = ShortFormExpand(project, base);
   ProjectOutputFromJson(document.contains("output") ? document["output"] : json::object(), runtime_override, base,
                         &plan->output);
   ProjectRuntimeFieldsFromJson(document, base, plan);

@@ -1,0 +1,187 @@
+// The short project form: file patterns, the objects a product expands into, the project's own
+// objects beside them, and faulty short forms named by their JSON path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/package/package_test_support.h"
+#include "tools/kez/project_build.h"
+#include "tools/kez/project_reading.h"
+#include "tools/kez/short_form.h"
+
+using nlohmann::json;
+
+namespace {
+
+class ShortFormTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+
+  void SetUp() override {
+    for (const char* name : {"in/bin/tool.cmd", "in/bin/tool.ini", "in/bin/notes.TXT", "in/docs/readme.txt",
+                             "in/docs/guide/start.txt", "in/docs/guide/deep/more.txt", "in/a.bin", "in/b.bin"}) {
+      std::filesystem::create_directories((folder.Root() / name).parent_path());
+      WriteBytes(folder.Path(name), Bytes(3, uint8_t(name[3])));
+    }
+  }
+
+  static json Product() {
+    return json::parse(R"({
+      "output": {"package": "Setup.kez", "method": "zlib", "level": 1},
+      "product": {
+        "name": "Tool", "version": "2.1.0.7", "publisher": "Tool Works",
+        "options": [{"name": "main", "fixed": true}, {"name": "docs", "title": "Manuals", "selected": false}],
+        "files": [{"source": "in/bin/*"}, {"source": "in/docs/**", "target": "manual", "option": "docs"}],
+        "pages": ["finish", "welcome", "progress", "license"]
+      }})");
+  }
+
+  json Expand(const json& project) { return ShortFormExpand(project, folder.Root().u16string()); }
+
+  // The expanded object of the given name; null when there is none.
+  static json Find(const json& expanded, const std::string& name) {
+    for (const json& object : expanded["objects"])
+      if (object.value("name", "") == name) return object;
+    return nullptr;
+  }
+};
+
+std::vector<std::string> Sources(const std::vector<ShortFormMatch>& matches) {
+  std::vector<std::string> sources;
+  for (const ShortFormMatch& m : matches) sources.push_back(m.source + "|" + m.subfolder + "|" + m.name);
+  return sources;
+}
+
+TEST_F(ShortFormTest, PatternsFindFilesInNameOrder) {
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> found;
+  } cases[] = {
+      {"in/bin/*", {"in/bin/notes.TXT||notes.TXT", "in/bin/tool.cmd||tool.cmd", "in/bin/tool.ini||tool.ini"}},
+      {"in/bin/*.txt", {"in/bin/notes.TXT||notes.TXT"}},  // without regard to case
+      {"in/?.bin", {"in/a.bin||a.bin", "in/b.bin||b.bin"}},
+      {"in/bin/tool.ini", {"in/bin/tool.ini||tool.ini"}},
+      {"in/docs/**",
+       {"in/docs/guide/deep/more.txt|guide/deep|more.txt", "in/docs/guide/start.txt|guide|start.txt",
+        "in/docs/readme.txt||readme.txt"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Sources(ShortFormFiles(c.pattern, folder.Root().u16string(), "p")), c.found) << c.pattern;
+  for (const char* refused : {"in/*.exe", "in/missing/*", "in/", "in/.."}) {
+    EXPECT_THROW(ShortFormFiles(refused, folder.Root().u16string(), "p"), ProjectFault) << refused;
+  }
+}
+
+TEST_F(ShortFormTest, ProductExpandsIntoTheInstallersObjects) {
+  json expanded = Expand(Product());
+  EXPECT_FALSE(expanded.contains("product"));
+  json inst = Find(expanded, "installation")["fields"];
+  EXPECT_EQ(inst["product"], "Tool");
+  EXPECT_EQ(inst["version_high"], "0x00020001");
+  EXPECT_EQ(inst["version_low"], "0x00000007");
+  EXPECT_EQ(inst["options"], json::parse(R"(["@option_main", "@option_docs"])"));
+  EXPECT_EQ(Find(expanded, "product_folder")["fields"]["value"], "<$shpath(38)>\\Tool");
+  EXPECT_EQ(Find(expanded, "var_Publisher")["fields"]["value"], "Tool Works");
+  EXPECT_EQ(Find(expanded, "option_main")["fields"]["state_if_false"], 4);
+  EXPECT_EQ(Find(expanded, "option_docs")["fields"]["state_if_false"], 2);
+  EXPECT_EQ(Find(expanded, "option_docs")["fields"]["title"], "Manuals");
+
+  // Every file with its option and a folder item whose variable names its folder below the product
+  // folder; each folder item's parent is the folder above it.
+  auto folderPath = [&](const json& reference) -> std::string {
+    std::string variable = Find(expanded, reference.get<std::string>().substr(1))["fields"]["variable"];
+    for (const json& v : expanded["objects"])
+      if (v["tag"] == "symb" && v["fields"]["name"] == variable) return v["fields"]["value"];
+    return "?";
+  };
+  const std::string root = "<$shpath(38)>\\Tool";
+  std::map<std::string, std::string> folderOf;  // file name -> its folder's path
+  for (const json& object : expanded["objects"]) {
+    if (object["tag"] == "fldr" && object["fields"].contains("parent")) {
+      std::string path = folderPath("@" + object["name"].get<std::string>());
+      std::string above = path.substr(0, path.rfind('\\'));
+      EXPECT_EQ(folderPath(object["fields"]["parent"]), above == "<KesProductFolder>" ? root : above);
+    }
+    if (object["tag"] != "file") continue;
+    folderOf[object["fields"]["name"]] = folderPath(object["fields"]["folder"]);
+    std::string option = object["fields"]["options"][0];
+    EXPECT_EQ(option, object["source"].get<std::string>().rfind("in/docs", 0) == 0 ? "@option_docs" : "@option_main");
+  }
+  EXPECT_EQ(folderOf, (std::map<std::string, std::string>{{"notes.TXT", root},
+                                                          {"tool.cmd", root},
+                                                          {"tool.ini", root},
+                                                          {"readme.txt", "<KesProductFolder>\\manual"},
+                                                          {"start.txt", "<KesProductFolder>\\manual\\guide"},
+                                                          {"more.txt", "<KesProductFolder>\\manual\\guide\\deep"}}));
+
+  // The pages in the wizard's order whatever the order asked; the progress page is modeless and
+  // belongs to the nested installing sequence.
+  EXPECT_EQ(Find(expanded, "install")["fields"]["actions"],
+            json::parse(R"(["@show_welcome", "@show_license", "@run_installing", "@show_finish"])"));
+  EXPECT_EQ(Find(expanded, "installing")["fields"]["actions"],
+            json::parse(R"(["@show_progress", "@prepare", "@resolve_paths", "@create_folders", "@install_files",
+                            "@complete"])"));
+  EXPECT_EQ(Find(expanded, "show_progress")["fields"]["options"], 0);
+  EXPECT_EQ(Find(expanded, "show_license")["fields"]["options"], 1);
+  EXPECT_EQ(Find(expanded, "page_license")["fields"]["controls"],
+            json::parse(R"(["@license_agree", "@license_next"])"));
+  EXPECT_TRUE(Find(expanded, "page_options").is_null()) << "pages not asked for are not made";
+}
+
+TEST_F(ShortFormTest, ProjectObjectsReplaceGeneratedOnesOfTheSameNameAndAddTheirOwn) {
+  json project = Product();
+  project["objects"] = json::parse(R"([
+    {"tag": "symb", "name": "var_UIWizardName", "fields": {"variable_id": 1002, "name": "UIWizardName", "value": "Tool Setup"}},
+    {"tag": "a200", "name": "hello", "fields": {"name": "Hello"}}])");
+  json expanded = Expand(project);
+  EXPECT_EQ(Find(expanded, "var_UIWizardName")["fields"]["value"], "Tool Setup");
+  EXPECT_EQ(expanded["objects"].back()["name"], "hello");
+  size_t wizardNames = 0;
+  for (const json& object : expanded["objects"]) wizardNames += object["name"] == "var_UIWizardName";
+  EXPECT_EQ(wizardNames, 1u);
+}
+
+TEST_F(ShortFormTest, ExpandedProductBuildsAndAProjectWithoutOneIsUnchanged) {
+  ProjectBuildOptions options;
+  options.output = folder.Path("out");
+  options.quiet = true;
+  std::string message;
+  EXPECT_EQ(ProjectBuild(Product().dump(), folder.Root().u16string(), options, &message), 0u) << message;
+  json plain = json::parse(R"({"objects": [{"tag": "a000", "name": "x"}]})");
+  EXPECT_EQ(Expand(plain), plain);
+}
+
+TEST_F(ShortFormTest, FaultyShortFormsNameTheirPath) {
+  struct Bad {
+    const char* patch;  // merged into the product
+    const char* path;
+  } cases[] = {
+      {R"({"name": null})", "product: the product needs a \"name\""},
+      {R"({"colour": "red"})", "product.colour: unknown member"},
+      {R"({"version": "2.x"})", "product.version: "},
+      {R"({"version": "1.2.3.4.5"})", "product.version: "},
+      {R"({"version": "70000"})", "product.version: "},
+      {R"({"pages": ["welcome", "splash"]})", "product.pages[1]: no standard page"},
+      {R"({"pages": ["welcome", "welcome"]})", "product.pages[1]: the page"},
+      {R"({"options": [{"name": "main"}, {"name": "main"}]})", "product.options[1].name: a second option"},
+      {R"({"files": [{"source": "in/*.exe"}]})", "product.files[0].source: no file matches"},
+      {R"({"files": [{"source": "in/bin/*", "option": "extras"}]})", "product.files[0].option: no option"},
+      {R"({"files": [{"source": "in/bin/*", "target": "../up"}]})", "product.files[0].target: "},
+      {R"({"files": [{"source": "in/bin/*", "target": "C:/x"}]})", "product.files[0].target: "},
+      {R"({"files": [{"source": "in/bin/*"}, {"source": "in/bin/tool.ini"}]})", "product.files[1]: a second file"},
+  };
+  for (const Bad& bad : cases) {
+    json project = Product();
+    project["product"].merge_patch(json::parse(bad.patch));
+    try {
+      Expand(project);
+      ADD_FAILURE() << bad.patch << " was accepted";
+    } catch (const ProjectFault& fault) {
+      EXPECT_EQ(fault.message.rfind(bad.path, 0), 0u) << bad.patch << ": " << fault.message;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,332 @@
+// Expansion of the short project form into objects (README, "Short form").
+#include "tools/kez/short_form.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "tools/kez/project_reading.h"
+
+using nlohmann::json;
+
+namespace {
+
+// Mode rules of generated items: files replace older copies and install when absent, and go on
+// removal; folders go on removal only when nothing is left in them, so a user's own files in the
+// product folder survive.
+constexpr int kFileInstallMode = 4, kFileRemovalMode = -3;
+constexpr int kFolderInstallMode = 4, kFolderRemovalMode = -1;
+
+// Selection states of an option (README, options): 2 not selected, 3 selected, 4 selected and fixed.
+constexpr int kNotSelected = 2, kSelected = 3, kFixed = 4;
+
+struct Variable {
+  int id;
+  const char* name;
+  const char* member;  // the product member giving the value, or null
+  const char* value;   // the value when there is no member
+};
+
+// The variables the runtime publishes progress through and those the standard pages' texts name.
+const Variable kVariables[] = {
+    {500, "ProgressDetail", nullptr, ""},
+    {501, "ProgressText", nullptr, ""},
+    {504, "ProgressPosition", nullptr, "0"},
+    {1000, "ProductName", "name", ""},
+    {1001, "ProductVersion", "version", "1.0"},
+    {1002, "UIWizardName", nullptr, "Setup Wizard"},
+    {1003, "Publisher", "publisher", ""},
+    {1004, "WebSite", "web_site", ""},
+    {1005, "Email", "email", ""},
+    {1006, "Copyright", "copyright", ""},
+    {1007, "LicenseAccepted", nullptr, "0"},
+};
+
+struct Page {
+  const char* name;
+  int template_id;
+  bool modal;
+  const char* controls;  // generated control objects of the page, as references
+};
+
+// Standard pages in the order the wizard shows them (README, the wizard's control ids). The progress
+// page is modeless: it stays while the installing sequence runs and closes when that sequence ends.
+const Page kPages[] = {
+    {"welcome", 75, true, nullptr},
+    {"license", 66, true, R"(["@license_agree", "@license_next"])"},
+    {"readme", 70, true, nullptr},
+    {"options", 67, true, nullptr},
+    {"progress", 68, false, R"(["@progress_main", "@progress_detail", "@progress_percent"])"},
+    {"finish", 65, true, nullptr},
+};
+
+json Object(const char* tag, const std::string& name, json fields) {
+  return {{"tag", tag}, {"name", name}, {"fields", std::move(fields)}};
+}
+
+json Action(const char* tag, const std::string& name, const std::string& title, int text_id,
+            json fields = json::object()) {
+  fields["name"] = title;
+  fields["progress_text_id"] = text_id;
+  return Object(tag, name, std::move(fields));
+}
+
+const std::string& NeededText(const json& product, const char* key) {
+  if (!product.contains(key)) Refuse("product", std::string("the product needs a \"") + key + "\"");
+  return Text(product[key], Member("product", key));
+}
+
+// "1.2.3.4" into the installation record's two version words (major.minor, build.revision).
+void VersionWords(const std::string& version, json* fields) {
+  std::vector<unsigned> parts;
+  for (size_t at = 0;;) {
+    size_t end = std::min(version.find('.', at), version.size());
+    std::string part = version.substr(at, end - at);
+    if (parts.size() == 4 || part.empty() || part.size() > 5 ||
+        part.find_first_not_of("0123456789") != std::string::npos || std::stoul(part) > 0xFFFF)
+      Refuse("product.version", "a version is one to four numbers 0-65535 separated by dots, not " + Quoted(version));
+    parts.push_back(unsigned(std::stoul(part)));
+    if (end == version.size()) break;
+    at = end + 1;
+  }
+  parts.resize(4);
+  char word[16];
+  snprintf(word, sizeof word, "0x%08X", parts[0] << 16 | parts[1]);
+  (*fields)["version_high"] = word;
+  snprintf(word, sizeof word, "0x%08X", parts[2] << 16 | parts[3]);
+  (*fields)["version_low"] = word;
+}
+
+void AddVariables(const json& product, json* objects) {
+  objects->push_back(Object("symb", "product_folder",
+                            {{"variable_id", 409},
+                             {"name", "KesProductFolder"},
+                             {"value", product.contains("folder")
+                                           ? Text(product["folder"], "product.folder")
+                                           : "<$shpath(38)>\\" + NeededText(product, "name")}}));
+  for (const Variable& v : kVariables) {
+    std::string value = v.value;
+    if (v.member && product.contains(v.member)) value = Text(product[v.member], Member("product", v.member));
+    objects->push_back(Object("symb", std::string("var_") + v.name,
+                              {{"variable_id", v.id}, {"name", v.name}, {"value", value}}));
+  }
+}
+
+// Options in the given order; returns their names.
+std::vector<std::string> AddOptions(const json& product, json* objects) {
+  std::vector<std::string> names;
+  if (!product.contains("options")) return names;
+  const json& options = product["options"];
+  if (!options.is_array()) Refuse("product.options", "the options are an array");
+  for (size_t i = 0; i < options.size(); ++i) {
+    std::string where = Item("product.options", i);
+    const json& option = options[i];
+    AllowOnly(option, where, {"name", "title", "description", "selected", "fixed"});
+    if (!option.contains("name")) Refuse(where, "an option needs a \"name\"");
+    const std::string& name = Text(option["name"], Member(where, "name"));
+    if (std::find(names.begin(), names.end(), name) != names.end()) Refuse(Member(where, "name"), "a second option " + Quoted(name));
+    bool selected = !option.contains("selected") || Flag(option["selected"], Member(where, "selected"));
+    bool fixed = option.contains("fixed") && Flag(option["fixed"], Member(where, "fixed"));
+    int state = fixed ? kFixed : selected ? kSelected : kNotSelected;
+    json fields = {{"name", name}, {"flags", "0x4"}, {"state_if_false", state}, {"state_if_true", state},
+                   {"title", option.contains("title") ? Text(option["title"], Member(where, "title")) : name}};
+    if (option.contains("description")) fields["description"] = Text(option["description"], Member(where, "description"));
+    objects->push_back(Object("cmp9", "option_" + name, std::move(fields)));
+    names.push_back(name);
+  }
+  return names;
+}
+
+// Folder items: the product folder ("") and every folder below it that holds files, each with the
+// variable that names its path and its parent item.
+class Folders {
+ public:
+  explicit Folders(json* objects) : objects_(objects) {
+    references_[""] = "@folder";
+    objects_->push_back(Object("fldr", "folder", {{"variable", "KesProductFolder"}, {"install_mode", kFolderInstallMode},
+                                                  {"removal_mode", kFolderRemovalMode}}));
+  }
+
+  // The reference to the folder item of `relative` ("a/b"), made with its parents when new.
+  std::string Reference(const std::string& relative) {
+    auto known = references_.find(relative);
+    if (known != references_.end()) return known->second;
+    size_t slash = relative.find_last_of('/');
+    std::string parent = Reference(slash == std::string::npos ? "" : relative.substr(0, slash));
+    std::string index = std::to_string(references_.size());
+    std::string variable = "KesProductFolder" + index, windows = relative;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    objects_->push_back(Object("symb", "folder_variable_" + index,
+                               {{"variable_id", 2000 + references_.size()}, {"name", variable},
+                                {"value", "<KesProductFolder>\\" + windows}}));
+    objects_->push_back(Object("fldr", "folder_" + index,
+                               {{"variable", variable}, {"parent", parent}, {"install_mode", kFolderInstallMode},
+                                {"removal_mode", kFolderRemovalMode}}));
+    return references_[relative] = "@folder_" + index;
+  }
+
+ private:
+  json* objects_;
+  std::map<std::string, std::string> references_;
+};
+
+std::string CleanFolder(const json& value, const std::string& where) {
+  std::string folder = Text(value, where);
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  for (size_t at = 0; at <= folder.size();) {
+    size_t end = std::min(folder.find('/', at), folder.size());
+    std::string part = folder.substr(at, end - at);
+    if (part.empty() || part == "." || part == ".." || part.find(':') != std::string::npos)
+      Refuse(where, "a target is a folder below the product folder, not " + Quoted(folder));
+    at = end + 1;
+  }
+  return folder;
+}
+
+void AddFiles(const json& product, const std::u16string& base, const std::vector<std::string>& options,
+              json* objects) {
+  if (!product.contains("files")) return;
+  const json& files = product["files"];
+  if (!files.is_array()) Refuse("product.files", "the files are an array");
+  Folders folders(objects);
+  std::set<std::string> targets;
+  for (size_t i = 0; i < files.size(); ++i) {
+    std::string where = Item("product.files", i);
+    AllowOnly(files[i], where, {"source", "target", "option"});
+    if (!files[i].contains("source")) Refuse(where, "a file pattern needs a \"source\"");
+    std::string target = files[i].contains("target") ? CleanFolder(files[i]["target"], Member(where, "target")) : "";
+    json option = json::array();
+    if (files[i].contains("option")) {
+      const std::string& name = Text(files[i]["option"], Member(where, "option"));
+      if (std::find(options.begin(), options.end(), name) == options.end())
+        Refuse(Member(where, "option"), "no option " + Quoted(name));
+      option.push_back("@option_" + name);
+    } else if (!options.empty()) {
+      option.push_back("@option_" + options.front());
+    }
+    for (const ShortFormMatch& match : ShortFormFiles(Text(files[i]["source"], Member(where, "source")), base,
+                                                      Member(where, "source"))) {
+      std::string folder = target;
+      if (!match.subfolder.empty()) folder += (folder.empty() ? "" : "/") + match.subfolder;
+      std::string key = folder + "/" + match.name;
+      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(tolower(c)); });
+      if (!targets.insert(key).second) Refuse(where, "a second file for " + Quoted(folder + "/" + match.name));
+      objects->push_back({{"tag", "file"}, {"name", "file_" + std::to_string(targets.size())}, {"source", match.source},
+                          {"fields", {{"folder", folders.Reference(folder)}, {"name", match.name},
+                                      {"options", option}, {"install_mode", kFileInstallMode},
+                                      {"removal_mode", kFileRemovalMode}}}});
+    }
+  }
+}
+
+void AddPageControls(json* objects) {
+  objects->push_back(Object("c003", "license_agree", {{"control_id", 1041}, {"variable", "LicenseAccepted"},
+                                                      {"checked_value", "1"}, {"unchecked_value", "0"}}));
+  objects->push_back(Object("c002", "license_next", {{"control_id", 12324}, {"condition", "LicenseAccepted = 1"}}));
+  objects->push_back(Object("c010", "progress_main", {{"control_id", 1070}, {"variable", "ProgressText"}}));
+  objects->push_back(Object("c010", "progress_detail", {{"control_id", 1071}, {"variable", "ProgressDetail"}}));
+  objects->push_back(
+      Object("c010", "progress_percent", {{"control_id", 1073}, {"variable", "ProgressPosition"}, {"display", 2}}));
+}
+
+// The pages asked for, in the wizard's order; refuses unknown and repeated names.
+std::set<std::string> WantedPages(const json& product) {
+  std::set<std::string> wanted;
+  if (!product.contains("pages")) return wanted;
+  const json& pages = product["pages"];
+  if (!pages.is_array()) Refuse("product.pages", "the pages are an array of page names");
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const std::string& name = Text(pages[i], Item("product.pages", i));
+    bool known = false;
+    for (const Page& page : kPages) known = known || name == page.name;
+    if (!known) Refuse(Item("product.pages", i), "no standard page " + Quoted(name));
+    if (!wanted.insert(name).second) Refuse(Item("product.pages", i), "the page " + Quoted(name) + " is named twice");
+  }
+  return wanted;
+}
+
+json PageObjects(const Page& page, json* objects) {
+  json fields = {{"template", page.template_id}};
+  if (page.controls) fields["controls"] = json::parse(page.controls);
+  objects->push_back(Object("dlg ", std::string("page_") + page.name, std::move(fields)));
+  objects->push_back(Action("a201", std::string("show_") + page.name, std::string("Show ") + page.name, 518,
+                            {{"dialog", std::string("@page_") + page.name}, {"options", page.modal ? 1 : 0}}));
+  return std::string("@show_") + page.name;
+}
+
+// The install sequence: the pages before the installation, then a nested sequence that shows the
+// progress page while it prepares, installs and completes, then the pages after it.
+void AddSequences(const json& product, json* objects) {
+  std::set<std::string> wanted = WantedPages(product);
+  if (wanted.count("license") || wanted.count("progress")) AddPageControls(objects);
+  json before = json::array(), installing = json::array(), after = json::array();
+  bool installed = false;
+  for (const Page& page : kPages) {
+    if (std::string(page.name) == "progress" || std::string(page.name) == "finish") installed = true;
+    if (!wanted.count(page.name)) continue;
+    json reference = PageObjects(page, objects);
+    (std::string(page.name) == "progress" ? installing : installed ? after : before).push_back(reference);
+  }
+  objects->push_back(Action("a100", "prepare", "Prepare", 528));
+  objects->push_back(Action("a142", "resolve_paths", "Resolve paths", 565));
+  objects->push_back(Action("a135", "create_folders", "Create folders", 573));
+  objects->push_back(Action("a115", "install_files", "Install files", 543));
+  objects->push_back(Action("a101", "complete", "Complete", 529));
+  for (const char* step : {"@prepare", "@resolve_paths", "@create_folders", "@install_files", "@complete"})
+    installing.push_back(step);
+  objects->push_back(Object("aseq", "installing", {{"name", "Installing"}, {"actions", installing}}));
+  objects->push_back(Action("a001", "run_installing", "Install", 513, {{"sequence", "@installing"}}));
+  json main = before;
+  main.push_back("@run_installing");
+  for (const json& page : after) main.push_back(page);
+  objects->push_back(Object("aseq", "install", {{"name", "Install"}, {"actions", main}}));
+}
+
+json Installation(const json& product, const std::vector<std::string>& options) {
+  json fields = {{"product", NeededText(product, "name")}, {"first_sequence", "@install"}, {"flags", "0x4"},
+                 {"abort_mask", "0xFFFFFFFF"}};
+  VersionWords(product.contains("version") ? Text(product["version"], "product.version") : "1.0", &fields);
+  if (!options.empty()) {
+    json references = json::array();
+    for (const std::string& name : options) references.push_back("@option_" + name);
+    fields["options"] = references;
+  }
+  return Object("inst", "installation", std::move(fields));
+}
+
+// The generated objects, then the project's own: one with a generated object's name takes its place.
+json Merged(json generated, const json& own) {
+  std::map<std::string, size_t> at;
+  for (size_t i = 0; i < generated.size(); ++i) at[generated[i]["name"].get<std::string>()] = i;
+  for (const json& object : own) {
+    auto same = object.is_object() && object.contains("name") && object["name"].is_string()
+                    ? at.find(object["name"].get<std::string>())
+                    : at.end();
+    if (same != at.end()) generated[same->second] = object;
+    else generated.push_back(object);
+  }
+  return generated;
+}
+
+}  // namespace
+
+json ShortFormExpand(const json& document, const std::u16string& base) {
+  if (!document.is_object() || !document.contains("product")) return document;
+  const json& product = document["product"];
+  AllowOnly(product, "product",
+            {"name", "version", "publisher", "web_site", "email", "copyright", "folder", "options", "files", "pages"});
+  json objects = json::array();
+  std::vector<std::string> options = AddOptions(product, &objects);
+  objects.insert(objects.begin(), Installation(product, options));
+  AddVariables(product, &objects);
+  AddFiles(product, base, options, &objects);
+  AddSequences(product, &objects);
+
+  json expanded = document;
+  expanded.erase("product");
+  json own = document.contains("objects") ? document["objects"] : json::array();
+  if (!own.is_array()) Refuse("objects", "the project's objects are an array");
+  expanded["objects"] = Merged(std::move(objects), own);
+  return expanded;
+}

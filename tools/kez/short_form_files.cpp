@@ -1,0 +1,74 @@
+// Files of the short form's "files" patterns, found under the project's folder.
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "runtime/text.h"
+#include "tools/kez/project_reading.h"
+#include "tools/kez/short_form.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "*" matches any run of characters, "?" any one; letters match without regard to case, as file
+// names do on Windows.
+bool NameMatches(const char* pattern, const char* name) {
+  for (; *pattern; ++pattern, ++name) {
+    if (*pattern == '*') {
+      for (const char* rest = name;; ++rest) {
+        if (NameMatches(pattern + 1, rest)) return true;
+        if (!*rest) return false;
+      }
+    }
+    if (!*name) return false;
+    if (*pattern != '?' && tolower(static_cast<unsigned char>(*pattern)) != tolower(static_cast<unsigned char>(*name)))
+      return false;
+  }
+  return !*name;
+}
+
+std::string Utf8Of(const fs::path& path) {
+  std::u16string text = path.u16string();
+  std::replace(text.begin(), text.end(), u'\\', u'/');
+  return TextToUtf8(text);
+}
+
+fs::path PathOf(const std::u16string& base, const std::string& relative) {
+  fs::path path(TextFromUtf8(relative));
+  return base.empty() || path.is_absolute() ? path : fs::path(base) / path;
+}
+
+}  // namespace
+
+std::vector<ShortFormMatch> ShortFormFiles(const std::string& pattern, const std::u16string& base,
+                                           const std::string& where) {
+  size_t slash = pattern.find_last_of("/\\");
+  std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash);
+  std::string last = pattern.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (last.empty() || last == "." || last == "..") Refuse(where, "a pattern ends in a file name, \"*\" or \"**\"");
+  fs::path root = PathOf(base, folder.empty() ? "." : folder);
+  std::error_code error;
+  if (!fs::is_directory(root, error)) Refuse(where, "no folder " + Quoted(Utf8Of(root)));
+
+  std::vector<ShortFormMatch> found;
+  auto take = [&](const fs::directory_entry& entry) {
+    if (!entry.is_regular_file(error)) return;
+    std::string name = Utf8Of(entry.path().filename());
+    if (last != "**" && !NameMatches(last.c_str(), name.c_str())) return;
+    std::string below = Utf8Of(entry.path().parent_path().lexically_relative(root));
+    if (below == ".") below.clear();
+    std::string prefix = folder.empty() ? "" : folder + "/";
+    found.push_back({prefix + (below.empty() ? "" : below + "/") + name, below, name});
+  };
+  if (last == "**") {
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) take(*it);
+  } else {
+    for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) take(*it);
+  }
+  if (error) Refuse(where, "cannot list " + Quoted(Utf8Of(root)) + ": " + error.message());
+  if (found.empty()) Refuse(where, "no file matches " + Quoted(pattern));
+  std::sort(found.begin(), found.end(),
+            [](const ShortFormMatch& a, const ShortFormMatch& b) { return a.source < b.source; });
+  return found;
+}
