@@ -13,6 +13,7 @@
 #include "database/class_registry.h"
 #include "expr/folder_redirection.h"
 #include "expr/option_actions.h"
+#include "install/install_register.h"
 #include "resources/string_ids.h"
 #include "runtime/os_version.h"
 #include "runtime/process_context.h"
@@ -215,6 +216,7 @@ void RegisterClasses() {
   OptionsRegister();
   FolderRedirectionRegister();
   DialogActionsRegister();
+  InstallRegister();
   DialogEngineInstall();
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
 }

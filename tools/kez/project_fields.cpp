@@ -118,9 +118,10 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("file"), "attributes", 22, kAny},
     {TagOf("file"), "file_flags", 23, kAny},
     {TagOf("file"), "name", 26, kAny},
-    {TagOf("file"), "target_path", 29, kAny},
-    {TagOf("file"), "backup_path", 30, kAny},
-    {TagOf("file"), "source_name", 31, kAny},
+    {TagOf("file"), "key", 29, kAny},  // the name `<#Key>` looks up; the file list is sorted by it
+    {TagOf("file"), "target_path", 30, kAny},
+    {TagOf("file"), "backup_path", 31, kAny},
+    {TagOf("file"), "source_name", 32, kAny},
     {TagOf("file"), "creation_time", 36, kAny},
     {TagOf("file"), "last_write_time", 38, kAny},
     {TagOf("file"), "product_version", 40, kAny},
