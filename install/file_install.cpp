@@ -12,6 +12,7 @@
 #include "database/field_string.h"
 #include "database/field_types.h"
 #include "database/pointer_list.h"
+#include "expr/database_resolver.h"
 #include "expr/installable_item.h"
 #include "expr/variables.h"
 #include "install/file_decision.h"
@@ -262,22 +263,11 @@ uint32_t DecidePackagedFiles(ObjectTable* db, SetupObject* action) {
   return needing;
 }
 
-// The extraction loop over the run's package, opened only when a file needs data.
-uint32_t InstallFromPackage(ObjectTable* db, SetupObject* action) {
-  uint32_t needing = DecidePackagedFiles(db, action);
-  Trace(TR("I2006"), u"%u", needing);
-  if (!needing) return ERROR_SUCCESS;
-  SessionState* s = SessionCurrent();
-  PackageReader* reader = RunPackageReader();
-  uint32_t err = ERROR_SUCCESS;
-  if (!PackageIsOpen(reader)) err = RunPackageOpen(SessionText(s ? s->package_path : nullptr), nullptr, 0, nullptr, nullptr);
-  if (err) {
-    Trace(TR("E0034"), u"%lu", err);
-    ReportFailure();
-    return err;
-  }
+// The extraction loop over an open package.
+uint32_t ExtractFrom(ObjectTable* db, SetupObject* action, PackageReader* reader) {
   PackageReadProgress previous = reader->read_progress;
   reader->read_progress = ReadProgress;
+  uint32_t err;
   for (;;) {
     if (InstallCancelled()) {
       err = ERROR_CANCELLED;
@@ -299,9 +289,67 @@ uint32_t InstallFromPackage(ObjectTable* db, SetupObject* action) {
     if (err) break;
   }
   reader->read_progress = previous;
+  return err;
+}
+
+// The run's own package, opened only when a file needs data.
+uint32_t InstallFromMainPackage(ObjectTable* db, SetupObject* action) {
+  SessionState* s = SessionCurrent();
+  PackageReader* reader = RunPackageReader();
+  uint32_t err = ERROR_SUCCESS;
+  if (!PackageIsOpen(reader)) err = RunPackageOpen(SessionText(s ? s->package_path : nullptr), nullptr, 0, nullptr, nullptr);
+  if (err) {
+    Trace(TR("E0034"), u"%lu", err);
+    ReportFailure();
+    return err;
+  }
+  err = ExtractFrom(db, action, reader);
   // The reader is at the end of the stream: a later search starts from the front again.
   PackageClose(reader);
-  for (uint32_t i = 0; i < db->files.count; ++i) {  // files whose data lives in another source
+  return err;
+}
+
+// The packages of the options that install and carry their files in a package of their own
+// (flags 0x10), where the option's package path (slot 11, variables resolved) exists.
+uint32_t InstallFromOptionPackages(ObjectTable* db, SetupObject* action, PointerList* options) {
+  constexpr unsigned kOptionPackagePath = 11, kOptionFlags = 22, kOptionChildren = 34, kOptionAction = 38;
+  for (uint32_t i = 0; i < options->count; ++i) {
+    SetupObject* option = options->items[i];
+    if (uint32_t err = InstallFromOptionPackages(db, action, SlotPointerList(option, kOptionChildren))) return err;
+    const char16_t* stored = SlotText(option, kOptionPackagePath);
+    if (!(SlotU32(option, kOptionFlags) & 0x10) || SlotInt(option, kOptionAction) != 1 || !stored || !*stored) continue;
+    char16_t path[kInstallPathCapacity];
+    Substitute(db, stored, path, path + kInstallPathCapacity - 1);
+    if (!PathExists(path)) {
+      TraceList(TR("I2008"), 1, path);
+      continue;
+    }
+    SessionState* s = SessionCurrent();
+    PackageReader* reader = PackageReaderCreate();
+    reader->password_provider = RunPasswordProvider;
+    uint32_t err = PackageOpen(reader, path, s ? s->package_code : nullptr, ObjectId(option), kVerifyUnlessReadOnly,
+                               nullptr, nullptr);
+    if (err) {
+      Trace(TR("E0034"), u"%lu", err);
+      ReportFailure();
+    } else {
+      TraceList(TR("I0012"), 1, path);
+      err = ExtractFrom(db, action, reader);
+    }
+    PackageReaderDestroy(reader);
+    if (err) return err;
+  }
+  return ERROR_SUCCESS;
+}
+
+// The packaged files: decided first, then the sources in their order.
+uint32_t InstallPackagedFiles(ObjectTable* db, SetupObject* action) {
+  uint32_t needing = DecidePackagedFiles(db, action);
+  Trace(TR("I2006"), u"%u", needing);
+  uint32_t err = ERROR_SUCCESS;
+  if (needing && (InstallationFlags(db) & kSourceMainPackage)) err = InstallFromMainPackage(db, action);
+  if (needing && !err) err = InstallFromOptionPackages(db, action, &db->options);
+  for (uint32_t i = 0; i < db->files.count; ++i) {  // files whose data no source held
     SetupObject* file = db->files.items[i];
     if (SlotU32(file, kFileDecision)) Trace(TR("I2007"), u"%016I64X|%s", ObjectId(file), PathOf(file));
     SetSlotU32(file, kFileDecision, 0);
@@ -335,8 +383,7 @@ int32_t InstallFiles(SetupObject* action, ObjectTable* db, uint32_t*) {
   bool remove = s && SessionRunMode(s) == kRunModeRemove;
   g_progress = {ProgressPosition(), remove ? 100 : 850, BytesToInstall(db), 0};
   ExtensionSendEvent(kEventFilesStarting, 0);
-  uint32_t err = ERROR_SUCCESS;
-  if (InstallationFlags(db) & kSourceMainPackage) err = InstallFromPackage(db, action);
+  uint32_t err = InstallPackagedFiles(db, action);
   if (!err) err = InstallExternalFiles(db, action);
   ExtensionSendEvent(kEventFilesEnded, 0);
   Trace(TR("I2005"), u"%lu|%u", err, SlotPointerList(action, kActionProcessed)->count);

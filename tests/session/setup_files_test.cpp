@@ -302,3 +302,22 @@ TEST(SetupFiles, NamesThatLeaveTheirFolderAreRefused) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::u16string>{u"Setup.dat", u"ok.txt", u"sub\\", u"sub\\deeper\\"}));
 }
+
+TEST(SetupFiles, AnOptionsOwnPackageSuppliesItsFiles) {
+  Workspace w;
+  CreateDirectoryW(W(w.Path(u"in")), nullptr);
+  WriteBytes(w.Path(u"in\\main.txt"), "main");
+  WriteBytes(w.Path(u"in\\extra.txt"), "extra");
+  std::string objects = std::string(kFolders) + R"(
+      {"tag": "symb", "name": "v524", "fields": {"variable_id": 524, "name": "PackageFolder", "value": ""}},
+      {"tag": "cmp9", "name": "extras", "fields": {"name": "Extras", "flags": "0x10", "state_if_false": 3,
+        "state_if_true": 3, "package_path": "<PackageFolder>\\Extras.kez"}},)" +
+                        FileItem("main_file", "app", "main.txt", 4) +
+                        FileItem("extra", "app", "extra.txt", 4, R"(, "options": ["@extras"])") + Sequence();
+  std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main", "options": ["@extras"])", objects));
+  ASSERT_TRUE(Exists(w.Path(u"out\\Extras.kez")));
+  SetupRun run = Start(w, setup, u"/q2");
+  EXPECT_EQ(run.exit_code, 0u) << run.log;
+  EXPECT_EQ(ReadBytes(w.Path(u"Product\\main.txt")), "main");
+  EXPECT_EQ(ReadBytes(w.Path(u"Product\\extra.txt")), "extra") << run.log;
+}
