@@ -321,3 +321,60 @@ TEST(SetupFiles, AnOptionsOwnPackageSuppliesItsFiles) {
   EXPECT_EQ(ReadBytes(w.Path(u"Product\\main.txt")), "main");
   EXPECT_EQ(ReadBytes(w.Path(u"Product\\extra.txt")), "extra") << run.log;
 }
+
+namespace {
+
+DWORD SharedCount(const std::u16string& path) {
+  HKEY key;
+  DWORD count = 0, size = sizeof count;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+    return 0;
+  if (RegQueryValueExW(key, W(path), nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS) count = 0;
+  RegCloseKey(key);
+  return count;
+}
+
+}  // namespace
+
+TEST(SetupFiles, RemovalRestoresTheBackupAndCountsSharedFiles) {
+  // "lib.dll" replaces an earlier version that is backed up (removal mode -4); "shared.dll" is
+  // counted under SharedDLLs; "plain.txt" is removed with its folder.
+  Workspace w;
+  CreateDirectoryW(W(w.Path(u"in")), nullptr);
+  std::u16string product = w.Path(u"Product");
+  CreateDirectoryW(W(product), nullptr);
+  WriteBytes(product + u"\\lib.dll", "earlier version");
+  WriteBytes(w.Path(u"in\\lib.dll"), "packaged version");
+  WriteBytes(w.Path(u"in\\shared.dll"), "shared");
+  WriteBytes(w.Path(u"in\\plain.txt"), "plain");
+  std::string objects = std::string(kFolders) + FileItem("lib", "app", "lib.dll", 5) +
+                        FileItem("shared", "deep", "shared.dll", 4, R"(, "file_flags": 1)") +
+                        FileItem("plain", "deep", "plain.txt", 4) +
+                        R"({"tag": "a116", "name": "remove_files", "fields": {"name": "Remove files"}},
+                           {"tag": "a136", "name": "remove_folders", "fields": {"name": "Remove folders"}},)" +
+                        Sequence(R"("@remove_files", "@remove_folders", )");
+  // lib.dll keeps its backup on removal; the product folder goes only when empty.
+  std::string app = R"("variable": "KesProductFolder", "install_mode": 4, "removal_mode": -3)";
+  objects.replace(objects.find(app), app.size(), R"("variable": "KesProductFolder", "install_mode": 4, "removal_mode": -1)");
+  objects.replace(objects.find(R"("install_mode": 5, "removal_mode": -3)"), 37, R"("install_mode": 5, "removal_mode": -4)");
+  std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main")", objects));
+  std::u16string shared = product + u"\\sub\\deeper\\shared.dll";
+  DWORD before = SharedCount(shared);
+
+  SetupRun install = Start(w, setup, u"/q2");
+  EXPECT_EQ(install.exit_code, 0u) << install.log;
+  EXPECT_EQ(ReadBytes(product + u"\\lib.dll"), "packaged version");
+  EXPECT_TRUE(install.Has("QEL:A0042\\|[^|]*\\|[^|]*lib\\.dll\\|[^|]*[0-9A-F]{16}\\._bu\n")) << install.log;
+  EXPECT_EQ(SharedCount(shared), before + 1);
+  for (const std::u16string& log : install.logs) DeleteFileW(W(w.Path(u"temp\\") + log));
+
+  SetupRun removal = Start(w, setup, u"/q2 /remove /d:\"" + product + u"\\Setup.dat\"");
+  EXPECT_EQ(removal.exit_code, 0u) << removal.log;
+  EXPECT_EQ(ReadBytes(product + u"\\lib.dll"), "earlier version") << removal.log;
+  EXPECT_FALSE(Exists(product + u"\\sub")) << "the files and the folders the run made are gone";
+  EXPECT_EQ(SharedCount(shared), before);
+  std::vector<std::u16string> names;
+  ListTree(product, u"", &names);
+  for (const std::u16string& name : names) EXPECT_EQ(name.find(u"._bu"), std::u16string::npos) << TextToUtf8(name);
+}
