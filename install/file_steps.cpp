@@ -186,10 +186,15 @@ uint32_t FileMakeRollbackCopy(SetupObject* file, bool* copied) {
     uint32_t err = GetLastError();
     // A file in use cannot be renamed; a copy keeps its content safe while the move is tried.
     bool inUse = err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION || err == ERROR_ACCESS_DENIED;
-    if (!inUse || !Sys().CopyFileW(W(path), W(copy), FALSE)) {
-      if (inUse) err = GetLastError();
+    if (!inUse) {
       Trace(TR("W0063"), u"%s|%s|%lu", path, copy, err);
       return err;
+    }
+    if (!Sys().CopyFileW(W(path), W(copy), FALSE)) {
+      // Held so that it can be neither renamed nor read: the move into place is refused for the same
+      // reason, and the replacement is deferred without touching the file.
+      Trace(TR("W0063"), u"%s|%s|%lu", path, copy, GetLastError());
+      return ERROR_SUCCESS;
     }
     *copied = true;
   }

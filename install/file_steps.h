@@ -32,8 +32,8 @@ uint32_t FileCopyExternal(ObjectTable* db, SetupObject* action, SetupObject* fil
 void FileBackupRule(ObjectTable* db, SetupObject* file);
 
 // The rollback copy: unless flag 0x8 or 0x40, an existing target is moved to "._rb" (or, when it is
-// in use, copied there; *copied tells). Returns 0, or the error that fails the file before the old
-// content is touched.
+// in use, copied there; *copied tells; a target that cannot even be read gets none, its move into
+// place fails alike). Returns 0, or the error that fails the file before the old content is touched.
 uint32_t FileMakeRollbackCopy(SetupObject* file, bool* copied);
 // After a failed move into place: the moved copy goes back, a copied one is deleted.
 void FileUndoRollbackCopy(SetupObject* file, bool copied);

@@ -378,3 +378,60 @@ TEST(SetupFiles, RemovalRestoresTheBackupAndCountsSharedFiles) {
   ListTree(product, u"", &names);
   for (const std::u16string& name : names) EXPECT_EQ(name.find(u"._bu"), std::u16string::npos) << TextToUtf8(name);
 }
+
+namespace {
+
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+std::u16string PendingOperations() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key)) return {};
+  DWORD size = 0;
+  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
+  std::u16string value(size / 2, u'\0');
+  if (size) RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(&value[0]), &size);
+  RegCloseKey(key);
+  return value;
+}
+
+void SetPendingOperations(const std::u16string& value) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key)) return;
+  if (value.empty()) RegDeleteValueW(key, L"PendingFileRenameOperations");
+  else RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                      DWORD(value.size() * 2));
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+TEST(SetupFiles, AFileInUseIsReplacedAtTheNextRestart) {
+  Workspace w;
+  CreateDirectoryW(W(w.Path(u"in")), nullptr);
+  std::u16string product = w.Path(u"Product");
+  CreateDirectoryW(W(product), nullptr);
+  WriteBytes(product + u"\\busy.txt", "running version");
+  WriteBytes(w.Path(u"in\\busy.txt"), "new version");
+  std::string objects = std::string(kFolders) + FileItem("busy", "app", "busy.txt", 5) + Sequence();
+  std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main")", objects));
+  std::u16string before = PendingOperations();
+
+  HANDLE held = CreateFileW(W(product + u"\\busy.txt"), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  SetupRun run = Start(w, setup, u"/q2");
+  CloseHandle(held);
+  std::u16string pending = PendingOperations();
+  SetPendingOperations(before);
+
+  EXPECT_EQ(run.exit_code, 12u) << run.log;
+  EXPECT_TRUE(run.Has("QEL:I0013\\|[^\n]*Error (32|5) while installing this file")) << "message 256, answered Cancel";
+  EXPECT_TRUE(run.Has("QEL:Q0001\\|[^|]*\\|[^|]*busy\\.txt\\._tm\\|[^|]*busy\\.txt\n"));
+  EXPECT_EQ(ReadBytes(product + u"\\busy.txt"), "running version");
+  EXPECT_EQ(ReadBytes(product + u"\\busy.txt._tm"), "new version");
+  EXPECT_FALSE(Exists(product + u"\\busy.txt._rb"));
+  std::u16string source = product + u"\\busy.txt._tm";
+  size_t at = pending.find(source);
+  ASSERT_NE(at, std::u16string::npos) << "the pending move names the temporary copy";
+  std::u16string destination = pending.c_str() + at + source.size() + 1;
+  EXPECT_NE(destination.find(product + u"\\busy.txt"), std::u16string::npos) << TextToUtf8(destination);
+}
