@@ -435,3 +435,23 @@ TEST(SetupFiles, AFileInUseIsReplacedAtTheNextRestart) {
   std::u16string destination = pending.c_str() + at + source.size() + 1;
   EXPECT_NE(destination.find(product + u"\\busy.txt"), std::u16string::npos) << TextToUtf8(destination);
 }
+
+TEST(SetupFiles, InstallingAFileCancelsItsPendingDeletion) {
+  Workspace w;
+  CreateDirectoryW(W(w.Path(u"in")), nullptr);
+  WriteBytes(w.Path(u"in\\kept.txt"), "kept");
+  std::string objects = std::string(kFolders) + FileItem("kept", "app", "kept.txt", 4) + Sequence();
+  std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main")", objects));
+  std::u16string target = w.Path(u"Product\\kept.txt");
+  std::u16string other = w.Path(u"other.tmp");
+  std::u16string before = PendingOperations();
+  std::u16string ours = u"\\??\\" + target + u'\0' + u'\0' + u"\\??\\" + other + u'\0' + u'\0';
+  SetPendingOperations(before.empty() ? ours + u'\0' : before.substr(0, before.size() - 1) + ours + u'\0');
+  SetupRun run = Start(w, setup, u"/q2");
+  std::u16string pending = PendingOperations();
+  SetPendingOperations(before);
+  EXPECT_EQ(run.exit_code, 0u) << run.log;
+  EXPECT_EQ(ReadBytes(target), "kept");
+  EXPECT_EQ(pending.find(target), std::u16string::npos) << "the deletion of the installed file is cancelled";
+  EXPECT_NE(pending.find(other), std::u16string::npos) << "another deletion stays";
+}
