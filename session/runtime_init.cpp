@@ -13,6 +13,7 @@
 #include "database/class_registry.h"
 #include "expr/folder_redirection.h"
 #include "expr/option_actions.h"
+#include "install/registry_actions.h"
 #include "resources/string_ids.h"
 #include "runtime/os_version.h"
 #include "runtime/process_context.h"
@@ -214,6 +215,7 @@ void RegisterClasses() {
   FlowActionsRegister();
   OptionsRegister();
   FolderRedirectionRegister();
+  RegistryActionsRegister();
   DialogActionsRegister();
   DialogEngineInstall();
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
