@@ -10,6 +10,7 @@
 #include "database/database_builder.h"
 #include "database/field_types.h"
 #include "database/localized_text.h"
+#include "database/pointer_list.h"
 #include "expr/database_resolver.h"
 #include "expr/installable_item.h"
 #include "expr/registry_text.h"
@@ -339,7 +340,7 @@ int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
     const char16_t* path = Text(SlotText(key, kRegKeyPath));
     const char16_t* name = Text(SlotText(value, kSettingResolvedName));
     uint32_t err = RegistryRestoreValueBytes(path, name, SlotInt(key, kRegKeyActualView), bytes);
-    Trace(TR("I2301"), u"%s|%s|%lu|%lu|%lu", path, name, found->exists, found->type, err);
+    Trace(TR("I2901"), u"%s|%s|%lu|%lu|%lu", path, name, found->exists, found->type, err);
     SetSlotU32(value, kItemInstalledState, 0);
   }
   PointerListFree(processed);

@@ -15,7 +15,7 @@ LPCWSTR W(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
 // The view flag that selects an actual view (4 or 5); none on 32-bit Windows.
 REGSAM ViewFlag(int32_t actual) {
   if (!RegistryIs64BitWindows()) return 0;
-  return actual == kRegistryView64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+  return actual == kRegistryView64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
 using KeyProtectedCheck = BOOL(WINAPI*)(HKEY, LPCWSTR, REGSAM);
@@ -82,30 +82,30 @@ uint32_t RegistryOpenKey(const char16_t* path, const char16_t* value_name, int32
   const char16_t* subkey;
   if (!ParsePath(path, &root, &subkey)) return ERROR_PATH_NOT_FOUND;
   if (!RegistryIs64BitWindows()) {
-    if (view == kRegistryView64) return ERROR_BADKEY;
-    *actual_view = kRegistryView32;
-    return uint32_t(OpenIn(root, subkey, access, kRegistryView32, key));
+    if (view == kRegistryView64Bit) return ERROR_BADKEY;
+    *actual_view = kRegistryView32Bit;
+    return uint32_t(OpenIn(root, subkey, access, kRegistryView32Bit, key));
   }
-  if (view == kRegistryView32 || (view != kRegistryViewAutomatic && view != kRegistryViewPrefer32 &&
+  if (view == kRegistryView32Bit || (view != kRegistryViewAutomatic && view != kRegistryViewPrefer32 &&
                                   view != kRegistryViewAutomaticFallback)) {
-    *actual_view = view == kRegistryView32 ? kRegistryView32 : kRegistryView64;
+    *actual_view = view == kRegistryView32Bit ? kRegistryView32Bit : kRegistryView64Bit;
     return uint32_t(OpenIn(root, subkey, access, *actual_view, key));
   }
   HKEY key64;
-  LSTATUS status = OpenIn(root, subkey, access, kRegistryView64, &key64);
+  LSTATUS status = OpenIn(root, subkey, access, kRegistryView64Bit, &key64);
   if (status != ERROR_SUCCESS) {
-    *actual_view = kRegistryView32;
-    return uint32_t(OpenIn(root, subkey, access, kRegistryView32, key));
+    *actual_view = kRegistryView32Bit;
+    return uint32_t(OpenIn(root, subkey, access, kRegistryView32Bit, key));
   }
   *key = key64;
-  *actual_view = kRegistryView64;
+  *actual_view = kRegistryView64Bit;
   if (!value_name || ValueExists(key64, value_name)) return ERROR_SUCCESS;
   HKEY key32;
-  if (OpenIn(root, subkey, access, kRegistryView32, &key32) != ERROR_SUCCESS) return ERROR_SUCCESS;
+  if (OpenIn(root, subkey, access, kRegistryView32Bit, &key32) != ERROR_SUCCESS) return ERROR_SUCCESS;
   if (view == kRegistryViewPrefer32 || ValueExists(key32, value_name)) {
     RegCloseKey(key64);
     *key = key32;
-    *actual_view = kRegistryView32;
+    *actual_view = kRegistryView32Bit;
   } else {
     RegCloseKey(key32);
   }
@@ -122,23 +122,23 @@ uint32_t RegistryCreateKey(const char16_t* path, const char16_t* value_name, int
   HKEY root;
   const char16_t* subkey;
   if (!ParsePath(path, &root, &subkey)) return ERROR_PATH_NOT_FOUND;
-  if (!RegistryIs64BitWindows() && view == kRegistryView64) return ERROR_BADKEY;
-  int32_t target = (view == kRegistryViewPrefer32 || view == kRegistryView32 || !RegistryIs64BitWindows())
-                       ? kRegistryView32
-                       : kRegistryView64;
+  if (!RegistryIs64BitWindows() && view == kRegistryView64Bit) return ERROR_BADKEY;
+  int32_t target = (view == kRegistryViewPrefer32 || view == kRegistryView32Bit || !RegistryIs64BitWindows())
+                       ? kRegistryView32Bit
+                       : kRegistryView64Bit;
   *actual_view = target;
   LSTATUS status = CreateIn(root, subkey, access, target, key, disposition);
   if (status != ERROR_SUCCESS && view == kRegistryViewAutomaticFallback && RegistryIs64BitWindows()) {
-    *actual_view = kRegistryView32;
-    status = CreateIn(root, subkey, access, kRegistryView32, key, disposition);
+    *actual_view = kRegistryView32Bit;
+    status = CreateIn(root, subkey, access, kRegistryView32Bit, key, disposition);
   }
   return uint32_t(status);
 }
 
 REGSAM RegistryDeleteViewFlags(int32_t view) {
-  if (view == kRegistryView64) return KEY_WOW64_64KEY;
+  if (view == kRegistryView64Bit) return KEY_WOW64_64KEY;
   if (!RegistryIs64BitWindows()) return 0;
-  return view == kRegistryViewPrefer32 || view == kRegistryView32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  return view == kRegistryViewPrefer32 || view == kRegistryView32Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 }
 
 uint32_t RegistryDeleteValues(HKEY key) {

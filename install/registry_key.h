@@ -15,8 +15,8 @@ enum : int32_t {
   kRegistryViewPrefer32 = 1,
   kRegistryView64Only = 2,
   kRegistryViewAutomaticFallback = 3,
-  kRegistryView64 = 4,
-  kRegistryView32 = 5,
+  kRegistryView64Bit = 4,
+  kRegistryView32Bit = 5,
 };
 
 bool RegistryIs64BitWindows();

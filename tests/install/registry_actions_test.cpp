@@ -7,6 +7,7 @@
 #include <string>
 
 #include "database/class_registry.h"
+#include "database/localized_text.h"
 #include "expr/installable_item.h"
 #include "install/logon_command.h"
 #include "install/registry_actions.h"

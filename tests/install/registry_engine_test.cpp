@@ -117,41 +117,41 @@ TEST_F(RegistryEngine, EmptyTextWithoutWriteFlagDeletes) {
 TEST_F(RegistryEngine, ViewsAndTheFallbackRule) {
   int32_t actual = 0;
   // View 5 writes the 32-bit view only (Wow6432Node), view 4 the 64-bit view only.
-  ASSERT_EQ(RegistryWriteValueText(path_.c_str(), u"only32", u"a", kRegistryView32, REG_SZ, true, &actual), 0u);
-  EXPECT_EQ(actual, kRegistryView32);
+  ASSERT_EQ(RegistryWriteValueText(path_.c_str(), u"only32", u"a", kRegistryView32Bit, REG_SZ, true, &actual), 0u);
+  EXPECT_EQ(actual, kRegistryView32Bit);
   EXPECT_EQ(Raw(u"only32", KEY_WOW64_32KEY), S(u"a", 2));
   EXPECT_EQ(Raw(u"only32", KEY_WOW64_64KEY), "<absent>");
   // View 0 finds a value that only the 32-bit key holds and updates it there.
   ASSERT_EQ(RegistryWriteValueText(path_.c_str(), u"only32", u"b", kRegistryViewAutomatic, REG_SZ, true, &actual), 0u);
-  EXPECT_EQ(actual, kRegistryView32);
+  EXPECT_EQ(actual, kRegistryView32Bit);
   EXPECT_EQ(Raw(u"only32", KEY_WOW64_32KEY), S(u"b", 2));
   EXPECT_EQ(Raw(u"only32", KEY_WOW64_64KEY), "<absent>");
   // Once the 64-bit key exists, view 0 writes a new value there; view 1 takes the 32-bit key.
   Put(u"in64", KEY_WOW64_64KEY, REG_SZ, S(u"x", 2));
   ASSERT_EQ(RegistryWriteValueText(path_.c_str(), u"new0", u"c", kRegistryViewAutomatic, REG_SZ, true, &actual), 0u);
-  EXPECT_EQ(actual, kRegistryView64);
+  EXPECT_EQ(actual, kRegistryView64Bit);
   EXPECT_EQ(Raw(u"new0", KEY_WOW64_64KEY), S(u"c", 2));
   ASSERT_EQ(RegistryWriteValueText(path_.c_str(), u"new1", u"d", kRegistryViewPrefer32, REG_SZ, true, &actual), 0u);
-  EXPECT_EQ(actual, kRegistryView32);
+  EXPECT_EQ(actual, kRegistryView32Bit);
   EXPECT_EQ(Raw(u"new1", KEY_WOW64_32KEY), S(u"d", 2));
   // Reading reports the view it ended in.
   int32_t read_view = 0;
   EXPECT_EQ(ReadText(u"only32", kRegistryViewAutomatic, nullptr, &read_view), u"b");
-  EXPECT_EQ(read_view, kRegistryView32);
+  EXPECT_EQ(read_view, kRegistryView32Bit);
   EXPECT_EQ(ReadText(u"in64", kRegistryViewAutomatic, nullptr, &read_view), u"x");
-  EXPECT_EQ(read_view, kRegistryView64);
+  EXPECT_EQ(read_view, kRegistryView64Bit);
   // Creating a new key: view 1 in the 32-bit view, view 3 in the 64-bit view.
   HKEY key;
   DWORD disposition;
   ASSERT_EQ(RegistryCreateKey((path_ + u"\\k1").c_str(), nullptr, kRegistryViewPrefer32, KEY_ALL_ACCESS, &key,
                               &disposition, &actual), 0u);
   RegCloseKey(key);
-  EXPECT_EQ(actual, kRegistryView32);
+  EXPECT_EQ(actual, kRegistryView32Bit);
   EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
   ASSERT_EQ(RegistryCreateKey((path_ + u"\\k3").c_str(), nullptr, kRegistryViewAutomaticFallback, KEY_ALL_ACCESS, &key,
                               &disposition, &actual), 0u);
   RegCloseKey(key);
-  EXPECT_EQ(actual, kRegistryView64);
+  EXPECT_EQ(actual, kRegistryView64Bit);
 }
 
 TEST_F(RegistryEngine, DeletingValuesTreesAndEmptyKeys) {
