@@ -56,8 +56,27 @@ bool ValueExists(HKEY key, const char16_t* name) {
   return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
 }
 
-bool ParsePath(const char16_t* path, HKEY* root, const char16_t** subkey) {
-  return RegistryParseRoot(path, root, subkey);
+bool g_classes_redirected;
+
+// The root and the subkey of a path. While the classes are redirected a HKEY_CLASSES_ROOT path is
+// taken to the current user's classes here as well: the system's override of the predefined key
+// does not hold for opens that name a view.
+struct KeyPath {
+  HKEY root;
+  char16_t subkey[kPathCapacity];
+};
+
+bool ParsePath(const char16_t* path, KeyPath* parsed) {
+  const char16_t* subkey;
+  if (!RegistryParseRoot(path, &parsed->root, &subkey)) return false;
+  char16_t* out = parsed->subkey;
+  char16_t* end = parsed->subkey + kPathCapacity - 1;
+  if (parsed->root == HKEY_CLASSES_ROOT && g_classes_redirected) {
+    parsed->root = HKEY_CURRENT_USER;
+    out = TextCopy(out, end, *subkey ? u"Software\\Classes\\" : u"Software\\Classes");
+  }
+  TextCopy(out, end, subkey);
+  return true;
 }
 
 }  // namespace
@@ -78,9 +97,10 @@ bool RegistryIs64BitWindows() {
 uint32_t RegistryOpenKey(const char16_t* path, const char16_t* value_name, int32_t view, REGSAM access, HKEY* key,
                          int32_t* actual_view) {
   *key = nullptr;
-  HKEY root;
-  const char16_t* subkey;
-  if (!ParsePath(path, &root, &subkey)) return ERROR_PATH_NOT_FOUND;
+  KeyPath parsed;
+  if (!ParsePath(path, &parsed)) return ERROR_PATH_NOT_FOUND;
+  HKEY root = parsed.root;
+  const char16_t* subkey = parsed.subkey;
   if (!RegistryIs64BitWindows()) {
     if (view == kRegistryView64Bit) return ERROR_BADKEY;
     *actual_view = kRegistryView32Bit;
@@ -119,9 +139,10 @@ uint32_t RegistryCreateKey(const char16_t* path, const char16_t* value_name, int
   if (view == kRegistryViewAutomatic || view == kRegistryViewPrefer32) {
     if (RegistryOpenKey(path, value_name, view, access, key, actual_view) == ERROR_SUCCESS) return ERROR_SUCCESS;
   }
-  HKEY root;
-  const char16_t* subkey;
-  if (!ParsePath(path, &root, &subkey)) return ERROR_PATH_NOT_FOUND;
+  KeyPath parsed;
+  if (!ParsePath(path, &parsed)) return ERROR_PATH_NOT_FOUND;
+  HKEY root = parsed.root;
+  const char16_t* subkey = parsed.subkey;
   if (!RegistryIs64BitWindows() && view == kRegistryView64Bit) return ERROR_BADKEY;
   int32_t target = (view == kRegistryViewPrefer32 || view == kRegistryView32Bit || !RegistryIs64BitWindows())
                        ? kRegistryView32Bit
@@ -192,11 +213,10 @@ bool RegistryKeyIsEmpty(HKEY key, bool ignore_values) {
 }
 
 bool RegistryDeleteEmptyKey(const char16_t* path, int32_t view, bool upwards) {
-  HKEY root;
-  const char16_t* start;
-  if (!ParsePath(path, &root, &start)) return false;
-  char16_t subkey[kPathCapacity];
-  TextCopy(subkey, subkey + kPathCapacity - 1, start);
+  KeyPath parsed;
+  if (!ParsePath(path, &parsed)) return false;
+  HKEY root = parsed.root;
+  char16_t* subkey = parsed.subkey;
   REGSAM flag = RegistryDeleteViewFlags(view);
   bool deleted = false;
   while (*subkey) {
@@ -215,6 +235,7 @@ bool RegistryDeleteEmptyKey(const char16_t* path, int32_t view, bool upwards) {
 }
 
 void RegistryRedirectClasses(bool on) {
+  g_classes_redirected = on;
   if (!on) {
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     return;

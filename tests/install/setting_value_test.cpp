@@ -64,7 +64,9 @@ TEST(SettingValue, ModesTable) {
     SettingInput in{c.existing, c.data, c.separator, c.saved, c.mode};
     bool computed = SettingComputeValue(in, out, out + 255);
     EXPECT_EQ(computed, c.expected != nullptr) << c.label;
-    if (computed && c.expected) EXPECT_EQ(std::u16string(out), std::u16string(c.expected)) << c.label;
+    if (computed && c.expected) {
+      EXPECT_EQ(std::u16string(out), std::u16string(c.expected)) << c.label;
+    }
   }
 }
 
