@@ -119,7 +119,7 @@ TEST_F(RegistryActions, InstallWritesValuesByModeAndRollbackRestoresThem) {
   SetupObject* action = Action(TagOf("a119"), 0x300);
   Link();
   ASSERT_EQ(RunAction(action), kResultDone);
-  EXPECT_EQ(SlotInt(key, kItemInstalledState), 1);
+  EXPECT_EQ(SlotInt(key, kItemInstalledState), 3);  // it held values before
   EXPECT_EQ(SlotInt(key, kRegKeyActualView), 4);
   EXPECT_TRUE(Traced(u"D0003", u"AppKey"));
   EXPECT_EQ(Get(u"Greeting"), "1:Hello World");
@@ -143,9 +143,9 @@ TEST_F(RegistryActions, InstallWritesValuesByModeAndRollbackRestoresThem) {
   EXPECT_TRUE(KeyExists());  // keys made by the run stay
 }
 
-TEST_F(RegistryActions, RemovalRestoresCountsDownAndDeletesTheKey) {
+TEST_F(RegistryActions, RemovalRestoresCountsDownAndDeletesTheKeyByMode) {
   Put(u"Old", REG_DWORD, std::string("\x07\0\0\0", 4));
-  SetupObject* key = Key(0x100, 5, -2);
+  SetupObject* key = Key(0x100, 5, -1);
   SetupObject* old_value = Value(0x201, 0x100, u"Old", u"second", REG_SZ, 5, -4);
   Value(0x202, 0x100, u"New", u"fresh", REG_SZ, 5, -4);
   Value(0x203, 0x100, u"Users", u"0", REG_DWORD, 6, -5);
@@ -171,7 +171,15 @@ TEST_F(RegistryActions, RemovalRestoresCountsDownAndDeletesTheKey) {
   EXPECT_EQ(Get(u"Users"), "<absent>");  // counted down from 1
   EXPECT_EQ(Get(u"Path"), "1:a");
   EXPECT_EQ(Get(u"Mine"), "<absent>");
-  // Mode -2 deletes the key's remaining values and then the key.
+  // Mode -1 leaves a key that still holds values; -3 deletes its tree and the key.
+  EXPECT_TRUE(KeyExists());
+  EXPECT_FALSE(Traced(u"A0040"));
+  HKEY sub;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, W(subkey_ + u"\\Sub\\Deeper"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &sub, nullptr), 0);
+  RegCloseKey(sub);
+  SetMode(key, -3);
+  ASSERT_EQ(RunAction(remove), kResultDone);
   EXPECT_FALSE(KeyExists());
   EXPECT_EQ(SlotInt(key, kItemInstalledState), 0);
   EXPECT_TRUE(Traced(u"A0040"));
