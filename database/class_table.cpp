@@ -36,7 +36,6 @@ void DestroySysx(SetupObject* o) {
   FieldFree(o, 26, kFieldText);
   FieldFree(o, 27, kFieldText);
 }
-void DestroyRegv(SetupObject* o) { FieldFree(o, 33, kFieldText); }
 void DestroyCust(SetupObject* o) {
   FieldFree(o, 15, kFieldText);
   FieldFree(o, 16, kFieldText);
@@ -140,7 +139,7 @@ constexpr ClassDescriptor kSetupClassTable[kSetupClassCount + 1] = {
   {TagOf("shct"),  38, P(kInsi),  Schema<38, 16,9, 18,9, 20,14, 23,14, 26,14, 29,11, 30,11, 31,11, 32,1, 33,1, 34,3>,     DestroyShct, kNone},    // shortcut
   {TagOf("sysx"),  28, P(kInsi),  Schema<28, 16,3, 17,3, 18,14, 21,14, 24,11>,                                            DestroySysx, kNone},    // base of settings
   {TagOf("regk"),  20, P(kInsi),  Schema<20, 16,11, 17,11, 18,1, 19,1>,                                                   nullptr,     kNone},    // registry key
-  {TagOf("regv"),  34, P(kSysx),  Schema<34, 28,9, 30,3, 31,3>,                                                           DestroyRegv, kNone},    // registry value
+  {TagOf("regv"),  34, P(kSysx),  Schema<34, 28,9, 30,3, 31,3>,                                                           nullptr,     kNone},    // registry value
   {TagOf("iniv"),  34, P(kSysx),  Schema<34, 28,14, 31,14>,                                                               nullptr,     kNone},    // INI value
   {TagOf("evar"),  30, P(kSysx),  Schema<30, 28,3>,                                                                       nullptr,     kNone},    // environment variable
   {TagOf("svca"),  22, P(kInsi),  Schema<22, 16,11, 17,11, 18,3, 19,3>,                                                   nullptr,     kNone},    // service operation

@@ -148,24 +148,41 @@ bool RemoveKey(ObjectTable* db, SetupObject* key) {
 
 // --- Value items ------------------------------------------------------------------------------------
 
-// The value found in this run, kept as bytes for the rollback (slot 33).
-struct FoundValue {
-  uint32_t exists;
+// What a value held before an action changed it, kept as bytes for that action's rollback. The
+// records of all actions of the run, newest first.
+struct RollbackRecord {
+  RollbackRecord* older;
+  const SetupObject* action;
+  SetupObject* value;
+  bool exists;
   uint32_t type;
   uint32_t size;
   uint8_t data[1];
 };
+RollbackRecord* g_records;
 
-void KeepFound(SetupObject* value, const RegistryValueBytes& bytes) {
-  FieldFree(value, kRegValueFound, kFieldText);
-  auto* found = static_cast<FoundValue*>(MemAlloc(sizeof(FoundValue) + bytes.size));
-  if (found) {
-    found->exists = bytes.exists;
-    found->type = bytes.type;
-    found->size = bytes.size;
-    if (bytes.size) memcpy(found->data, bytes.data, bytes.size);
+void KeepForRollback(const SetupObject* action, SetupObject* value, const RegistryValueBytes& bytes) {
+  auto* record = static_cast<RollbackRecord*>(MemAlloc(sizeof(RollbackRecord) + bytes.size));
+  if (!record) return;
+  *record = RollbackRecord{g_records, action, value, bytes.exists, bytes.type, bytes.size, {0}};
+  if (bytes.size) memcpy(record->data, bytes.data, bytes.size);
+  g_records = record;
+}
+
+// Calls `visit` for each record of the action, newest first, and frees them.
+void TakeRecords(const SetupObject* action, void (*visit)(ObjectTable* db, const RollbackRecord& record),
+                 ObjectTable* db) {
+  RollbackRecord** link = &g_records;
+  while (*link) {
+    RollbackRecord* record = *link;
+    if (record->action != action) {
+      link = &record->older;
+      continue;
+    }
+    *link = record->older;
+    if (visit) visit(db, *record);
+    MemFree(record);
   }
-  SetSlotPointer(value, kRegValueFound, found);
 }
 
 // The name and data in the session's language with variables resolved, once per run.
@@ -210,14 +227,13 @@ void ChooseUniqueName(SetupObject* value, const char16_t* path, int32_t view) {
   BuilderSetLocalized(value, kSettingName, chosen, nullptr, 0);
 }
 
-// Reads the value as it is now: kept for the rollback, as text in slot 27, the installed state and
-// types, and the saved value for removal mode -4.
-void RecordExisting(SetupObject* value, const char16_t* path, int32_t view) {
+// Reads the value as it is now into `bytes`, as text into slot 27; the installed state and types,
+// and the saved value for removal mode -4.
+void RecordExisting(SetupObject* value, const char16_t* path, int32_t view, RegistryValueBytes* found) {
   const char16_t* name = SlotText(value, kSettingResolvedName);
-  RegistryValueBytes bytes;
+  RegistryValueBytes& bytes = *found;
   int32_t actual = view;
   RegistryReadValueBytes(path, name, view, &bytes, &actual);
-  KeepFound(value, bytes);
   TextBuffer text;
   if (text.start) {
     RegistryDataText(text.start, text.end(), bytes.type, bytes.data, bytes.size);
@@ -234,31 +250,12 @@ void RecordExisting(SetupObject* value, const char16_t* path, int32_t view) {
       SetSlotU32(value, kSettingFlags, flags | kSettingFlagSaved);
     }
   }
-  RegistryValueBytesFree(&bytes);
 }
 
-// Returns false when the installation is to stop.
-bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool installing) {
-  if (KeptByU(value)) return true;
-  if (!Resolve(db, value)) return !Aborts();
-  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(value, kRegValueKey));
-  if (!key) return true;
-  const char16_t* path = Text(SlotText(key, kRegKeyPath));
-  int32_t view = SlotInt(key, kRegKeyActualView);
-  int32_t mode = SlotInt(value, kItemEffectiveMode);
-  if (mode == 1) ChooseUniqueName(value, path, view);
-  RecordExisting(value, path, view);
-  uint32_t flags = SlotU32(value, kSettingFlags);
-  SettingInput in{SlotText(value, kSettingExisting), SlotText(value, kSettingResolvedData),
-                  char16_t(SlotU32(value, kSettingSeparator)),
-                  (flags & kSettingFlagSaved) ? Text(SlotText(value, kSettingSaved)) : nullptr, mode};
-  TextBuffer computed;
-  if (!computed.start) return !Aborts();
-  if (!SettingModeApplies(mode, installing) || !SettingComputeValue(in, computed.start, computed.end())) {
-    SetSlotU32(value, kItemInstalledState, 3);
-    return true;
-  }
-  PointerListAppend(SlotPointerList(action, kProcessedList), value);
+// Writes the new value, or deletes it: mode -4 writes with the type found before the first
+// installation (deleting a value that was not there), other modes with the item's type, writing an
+// empty text only when installing.
+uint32_t WriteNewValue(SetupObject* value, const char16_t* path, int32_t view, const char16_t* text, int32_t mode) {
   uint32_t type = SlotU32(value, kRegValueType);
   bool write = mode > 0;
   if (mode == -4) {
@@ -266,9 +263,39 @@ bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool
     write = type != 0;
   }
   int32_t actual = view;
-  uint32_t err = RegistryWriteValueText(path, SlotText(value, kSettingResolvedName), computed.start, view, type,
-                                        write, &actual);
-  if (err == ERROR_SUCCESS) return true;
+  return RegistryWriteValueText(path, SlotText(value, kSettingResolvedName), text, view, type, write, &actual);
+}
+
+// Returns false when the installation is to stop. Items whose mode is for the other direction are
+// left untouched.
+bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool installing) {
+  int32_t mode = SlotInt(value, kItemEffectiveMode);
+  if (!SettingModeApplies(mode, installing) || KeptByU(value)) return true;
+  if (!Resolve(db, value)) return !Aborts();
+  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(value, kRegValueKey));
+  if (!key) return true;
+  const char16_t* path = Text(SlotText(key, kRegKeyPath));
+  int32_t view = SlotInt(key, kRegKeyActualView);
+  if (mode == 1) ChooseUniqueName(value, path, view);
+  RegistryValueBytes found;
+  RecordExisting(value, path, view, &found);
+  uint32_t flags = SlotU32(value, kSettingFlags);
+  SettingInput in{SlotText(value, kSettingExisting), SlotText(value, kSettingResolvedData),
+                  char16_t(SlotU32(value, kSettingSeparator)),
+                  (flags & kSettingFlagSaved) ? Text(SlotText(value, kSettingSaved)) : nullptr, mode};
+  TextBuffer computed;
+  bool changes = computed.start && SettingComputeValue(in, computed.start, computed.end());
+  if (changes) {
+    PointerListAppend(SlotPointerList(action, kProcessedList), value);
+    KeepForRollback(action, value, found);
+  }
+  RegistryValueBytesFree(&found);
+  if (!computed.start) return !Aborts();
+  if (!changes) {
+    SetSlotU32(value, kItemInstalledState, 3);
+    return true;
+  }
+  if (WriteNewValue(value, path, view, computed.start, mode) == ERROR_SUCCESS) return true;
   SetSlotU32(value, kItemInstalledState, uint32_t(-1));
   return !Aborts();
 }
@@ -325,38 +352,43 @@ int32_t Run(SetupObject* action, ObjectTable* db, bool installing) {
 int32_t InstallRegistrySettings(SetupObject* action, ObjectTable* db, uint32_t*) { return Run(action, db, true); }
 int32_t RemoveRegistrySettings(SetupObject* action, ObjectTable* db, uint32_t*) { return Run(action, db, false); }
 
+void RestoreValue(ObjectTable* db, const RollbackRecord& record) {
+  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(record.value, kRegValueKey));
+  if (!key) return;
+  RegistryValueBytes bytes{record.exists, record.type, record.size, const_cast<uint8_t*>(record.data)};
+  const char16_t* path = Text(SlotText(key, kRegKeyPath));
+  const char16_t* name = Text(SlotText(record.value, kSettingResolvedName));
+  uint32_t err = RegistryRestoreValueBytes(path, name, SlotInt(key, kRegKeyActualView), bytes);
+  Trace(TR("I2901"), u"%s|%s|%d|%lu|%lu", path, name, record.exists ? 1 : 0, record.type, err);
+  SetSlotU32(record.value, kItemInstalledState, 0);
+}
+
 // Puts back every value the action changed, last first, with the bytes and type found before.
 int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
   ObjectTable* db = ObjectOwner(action);
-  bool classes = db && PerUserClasses(db);
+  bool classes = PerUserClasses(db);
   if (classes) RegistryRedirectClasses(true);
-  PointerList* processed = SlotPointerList(action, kProcessedList);
-  for (uint32_t i = processed->count; db && i-- > 0;) {
-    SetupObject* value = processed->items[i];
-    SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(value, kRegValueKey));
-    auto* found = SlotPointer<FoundValue>(value, kRegValueFound);
-    if (!key || !found) continue;
-    RegistryValueBytes bytes{found->exists != 0, found->type, found->size, found->data};
-    const char16_t* path = Text(SlotText(key, kRegKeyPath));
-    const char16_t* name = Text(SlotText(value, kSettingResolvedName));
-    uint32_t err = RegistryRestoreValueBytes(path, name, SlotInt(key, kRegKeyActualView), bytes);
-    Trace(TR("I2901"), u"%s|%s|%lu|%lu|%lu", path, name, found->exists, found->type, err);
-    SetSlotU32(value, kItemInstalledState, 0);
-  }
-  PointerListFree(processed);
+  TakeRecords(action, RestoreValue, db);
+  PointerListFree(SlotPointerList(action, kProcessedList));
   if (classes) RegistryRedirectClasses(false);
+  return kResultDone;
+}
+
+// The installation is complete: the values kept for the rollback are no longer needed.
+int32_t FinalizeRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
+  TakeRecords(action, nullptr, nullptr);
   return kResultDone;
 }
 
 const ActionMethods kInstallRegistryMethods = {
     InstallRegistrySettings,   // run
-    nullptr,                   // finalize
+    FinalizeRegistrySettings,  // finalize
     RollBackRegistrySettings,  // rollback
 };
 
 const ActionMethods kRemoveRegistryMethods = {
     RemoveRegistrySettings,    // run
-    nullptr,                   // finalize
+    FinalizeRegistrySettings,  // finalize
     RollBackRegistrySettings,  // rollback
 };
 

@@ -22,7 +22,6 @@ enum : unsigned {
   kRegValueType = 30,          // regv u32: the value type
   kRegValuePreviousType = 31,  // regv u32: the type before the first installation, 0 when absent
   kRegValueFoundType = 32,     // run time u32: the type found in this run
-  kRegValueFound = 33,         // run time, heap block: the value found in this run, as bytes
 };
 
 enum : uint32_t {

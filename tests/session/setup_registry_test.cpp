@@ -128,12 +128,13 @@ TEST(SetupRegistry, InstallWritesValuesAndRemovalRestoresThem) {
   EXPECT_EQ(key.Get(u"Existing"), "1:replaced");
   EXPECT_EQ(key.Get(u"Path"), "2:C:\\Bin;C:\\Tools");
   EXPECT_EQ(key.Get(u"Counter"), "4:1");
-  EXPECT_EQ(key.Get(u"Multi"), "7:610000006200000000000000");
+  EXPECT_EQ(key.Get(u"Multi"), "7:61000000620000000000");
   EXPECT_EQ(key.Get(u"Binary"), "3:0A1B0C");
   EXPECT_EQ(key.Get(u"Item2"), "1:first free");
   EXPECT_TRUE(run.Has("QEL:A0029\\|[^|]*\\|" + key.Path() + "\\|Number\\|0x2A\n"));
 
-  SetupRun removal = Start(w, setup, u"/q2 /remove \"/d:" + w.Path(u"Product\\Setup.dat") + u"\"");
+  Workspace second;  // a temporary folder of its own for the second log
+  SetupRun removal = Start(second, setup, u"/q2 /remove \"/d:" + w.Path(u"Product\\Setup.dat") + u"\"");
   ASSERT_EQ(removal.exit_code, 0u) << removal.log;
   EXPECT_EQ(key.Get(u"Existing"), "4:7") << "put back with its type";
   EXPECT_EQ(key.Get(u"Path"), "2:C:\\Bin");
@@ -146,7 +147,7 @@ TEST(SetupRegistry, FailureAfterTheRegistryActionRestoresValuesWithTheirType) {
   Workspace w;
   TestKey key(HKEY_CURRENT_USER, u"KezRegistryE2E");
   PutExisting(key);
-  std::string fail = R"(, {"tag": "a200", "name": "fail", "fields": {"name": "Fail", "style": 16}})";
+  std::string fail = R"(, {"tag": "a200", "name": "fail", "fields": {"name": "Fail", "flags": "0x10000", "style": 16}})";
   std::u16string setup = Build(w, RegistryProject(w, key, 0, Values(), R"("@fail", )", fail));
   SetupRun run = Start(w, setup, u"/q2");
   EXPECT_NE(run.exit_code, 0u) << run.log;
@@ -165,18 +166,23 @@ TEST(SetupRegistry, RefusedWriteAbortsAndRollsBack) {
   TestKey key(HKEY_CURRENT_USER, u"KezRegistryE2E");
   PutExisting(key);
   std::u16string setup = Build(w, RegistryProject(w, key, 0, Values()));
-  // The writes of the run: the key, then per value its key and its data; the fifth is the data of
-  // the second value (in id order).
-  SetEnvironmentVariableW(L"SETUP_FAULT", L"write:5");
-  SetupRun run = Start(w, setup, u"/q2");
-  SetEnvironmentVariableW(L"SETUP_FAULT", nullptr);
+  // Refuse the 1st, 2nd, … write of the run until the refused one is the data of a value written
+  // after another one: every earlier run changed nothing or was rolled back.
+  SetupRun run;
+  for (int n = 1; n <= 40 && !(run.Has("QEL:E0018") && run.Has("QEL:A0029")); ++n) {
+    Workspace temp;
+    SetEnvironmentVariableW(L"SETUP_FAULT", W(u"write:" + TextFromUtf8(std::to_string(n))));
+    run = Start(temp, setup, u"/q2");
+    SetEnvironmentVariableW(L"SETUP_FAULT", nullptr);
+  }
+  ASSERT_TRUE(run.Has("QEL:E0018\\|[^|]*\\|" + key.Path() + "\\|[^|]*\\|5\n")) << run.log;
   EXPECT_EQ(run.exit_code, 6u) << run.log;
-  EXPECT_TRUE(run.Has("QEL:E0018\\|[^|]*\\|" + key.Path() + "\\|[^|]*\\|5\n")) << run.log;
   EXPECT_TRUE(run.Has("QEL:W1720\\|[^|]*\\|0x00000008\\|")) << run.log;
-  EXPECT_EQ(key.Get(u"Text"), "<absent>");
-  EXPECT_EQ(key.Get(u"Number"), "<absent>");
   EXPECT_EQ(key.Get(u"Existing"), "4:7");
   EXPECT_EQ(key.Get(u"Path"), "2:C:\\Bin");
+  EXPECT_EQ(key.Get(u"Item1"), "1:taken");
+  for (const char16_t* name : {u"Text", u"Number", u"Counter", u"Multi", u"Binary", u"Item2"})
+    EXPECT_EQ(key.Get(name), "<absent>") << Utf8(name);
 }
 #endif
 
