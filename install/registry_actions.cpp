@@ -187,7 +187,6 @@ void TakeRecords(const SetupObject* action, void (*visit)(ObjectTable* db, const
 
 // The name and data in the session's language with variables resolved, once per run.
 bool Resolve(ObjectTable* db, SetupObject* value) {
-  SetSlotU32(value, kSettingFlags, SlotU32(value, kSettingFlags) & ~kSettingFlagResolved);
   if (SlotText(value, kSettingResolvedName)) return true;
   TextBuffer text;
   if (!text.start) return false;
@@ -269,6 +268,7 @@ uint32_t WriteNewValue(SetupObject* value, const char16_t* path, int32_t view, c
 // Returns false when the installation is to stop. Items whose mode is for the other direction are
 // left untouched.
 bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool installing) {
+  SetSlotU32(value, kSettingFlags, SlotU32(value, kSettingFlags) & ~kSettingFlagResolved);
   int32_t mode = SlotInt(value, kItemEffectiveMode);
   if (!SettingModeApplies(mode, installing) || KeptByU(value)) return true;
   if (!Resolve(db, value)) return !Aborts();
