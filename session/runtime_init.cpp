@@ -14,6 +14,7 @@
 #include "expr/folder_redirection.h"
 #include "expr/option_actions.h"
 #include "install/install_register.h"
+#include "install/registry_actions.h"
 #include "resources/string_ids.h"
 #include "runtime/os_version.h"
 #include "runtime/process_context.h"
@@ -215,6 +216,7 @@ void RegisterClasses() {
   FlowActionsRegister();
   OptionsRegister();
   FolderRedirectionRegister();
+  RegistryActionsRegister();
   DialogActionsRegister();
   InstallRegister();
   DialogEngineInstall();
