@@ -4,5 +4,9 @@
 void ControlClassesRegister() {
   ClassSetControlMethods(TagOf("c002"), &kPushButtonMethods);
   ClassSetControlMethods(TagOf("c003"), &kCheckBoxMethods);
+  ClassSetControlMethods(TagOf("c004"), &kEditBoxMethods);
+  ClassSetControlMethods(TagOf("c009"), &kRadioButtonMethods);
   ClassSetControlMethods(TagOf("c010"), &kStaticTextMethods);
+  ClassSetControlMethods(TagOf("c016"), &kRichTextMethods);
+  ClassSetControlMethods(TagOf("c017"), &kProgressBarMethods);
 }
