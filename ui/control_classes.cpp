@@ -5,6 +5,8 @@ void ControlClassesRegister() {
   ClassSetControlMethods(TagOf("c002"), &kPushButtonMethods);
   ClassSetControlMethods(TagOf("c003"), &kCheckBoxMethods);
   ClassSetControlMethods(TagOf("c004"), &kEditBoxMethods);
+  ClassSetControlMethods(TagOf("c005"), &kComboBoxMethods);
+  ClassSetControlMethods(TagOf("c006"), &kListBoxMethods);
   ClassSetControlMethods(TagOf("c009"), &kRadioButtonMethods);
   ClassSetControlMethods(TagOf("c010"), &kStaticTextMethods);
   ClassSetControlMethods(TagOf("c016"), &kRichTextMethods);

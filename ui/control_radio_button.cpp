@@ -12,6 +12,7 @@ namespace {
 
 constexpr unsigned kButtonValue = 16;  // text
 constexpr uint32_t kTagRadioButton = TagOf("c009");
+constexpr uint32_t kMaxGroup = 64;
 
 const char16_t* Value(const ControlInstance* instance) {
   const char16_t* text = SlotText(instance->control, kButtonValue);
@@ -49,10 +50,18 @@ void CheckOnly(ControlInstance* chosen) {
 
 void Click(ControlInstance* instance) {
   if (instance->option) {
-    ForEachInGroup(instance->window, [](ControlInstance* member) {
-      if (member->option) ControlRequestOption(member, SendMessageW(member->window, BM_GETCHECK, 0, 0));
-      return true;
+    // The checks are read first: showing one option's state checks its button, which clears the
+    // other automatic buttons of the group.
+    ControlInstance* members[kMaxGroup];
+    LRESULT checks[kMaxGroup];
+    uint32_t count = 0;
+    ForEachInGroup(instance->window, [&](ControlInstance* member) {
+      if (!member->option) return true;
+      members[count] = member;
+      checks[count++] = SendMessageW(member->window, BM_GETCHECK, 0, 0);
+      return count < kMaxGroup;
     });
+    for (uint32_t i = 0; i < count; ++i) ControlRequestOption(members[i], checks[i]);
   } else if (SendMessageW(instance->window, BM_GETCHECK, 0, 0) == BST_CHECKED) {
     ControlWriteVariable(instance, Value(instance), kEventValueChanged);
   }

@@ -28,6 +28,9 @@ void LoadNamedResource(HWND window, const CREATESTRUCTW* creation) {
 LRESULT CALLBACK Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = CallWindowProcW(g_systemProcedure, window, message, wParam, lParam);
   if (message == WM_CREATE && result != -1) LoadNamedResource(window, reinterpret_cast<CREATESTRUCTW*>(lParam));
+  // A new font applies to the whole text and flattens the rich text's own formatting: load it again.
+  if (message == WM_SETFONT && GetPropW(window, kRichTextIdProperty))
+    RichTextLoadResource(window, RichTextCreationId(window));
   if (message == WM_NCDESTROY) RemovePropW(window, kRichTextIdProperty);
   return result;
 }
