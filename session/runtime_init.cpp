@@ -186,6 +186,7 @@ void LoadSmallIcons(SessionState* s) {
                                          IMAGE_BITMAP, LR_CREATEDIBSECTION);
   if (!list) Trace(TR("W1120"), u"%u|%lu", resource, GetLastError());
   Resources()->small_icons = list;
+  if (list && Hooks()->dialogs.small_icons_loaded) Hooks()->dialogs.small_icons_loaded(list);
 }
 
 void LoadLibraries() {

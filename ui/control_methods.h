@@ -46,5 +46,8 @@ enum : int32_t {
 // What a static text of `kind` shows for `text` (the suffix of sizes in `language`).
 char16_t* StaticDisplayText(int32_t kind, const char16_t* text, uint16_t language, char16_t* start, char16_t* end);
 
+// The image list option trees show (the run's shared small icons, an HIMAGELIST).
+void OptionTreeSetImages(void* image_list);
+
 // Registers every control class's table with the class registry.
 void ControlClassesRegister();

@@ -12,6 +12,7 @@
 #include "resources/dialog_ids.h"
 #include "runtime/text.h"
 #include "tests/runtime/windows_test_support.h"
+#include "tests/ui/screenshot.h"
 #include "tests/ui/wizard_runs.h"
 
 using namespace wizard_test;
@@ -147,11 +148,13 @@ TEST(Controls, LicenceTextFromTheResourceAFileAndAText) {
   std::u16string text = Text(page, IDC_LICENSE_TEXT);
   EXPECT_EQ(text.find(u"#64"), std::u16string::npos) << "the resource reference is not shown as text";
   EXPECT_EQ(text.rfind(u"SOFTWARE LICENSE AGREEMENT", 0), 0u) << "the rich text, not its source";
+  EXPECT_TRUE(ScreenshotOfWindow(page, ScreenshotFolder() + u"controls_license_resource.png"));
   PostMessageW(page, WM_COMMAND, IDC_NEXT, 0);
 
   HWND next = run.WaitForPage(IDC_LICENSE_TEXT, page);
   ASSERT_NE(next, nullptr);
   EXPECT_EQ(Text(next, IDC_LICENSE_TEXT).rfind(u"Probe file terms", 0), 0u) << "the file the variable names";
+  EXPECT_TRUE(ScreenshotOfWindow(next, ScreenshotFolder() + u"controls_license_file.png"));
   PostMessageW(next, WM_COMMAND, IDC_NEXT, 0);
 
   HWND last = run.WaitForPage(IDC_LICENSE_TEXT, next);
@@ -183,4 +186,59 @@ TEST(Controls, ProgressBarShowsTheAbsoluteValueOfItsVariable) {
   EXPECT_EQ(Text(progress, IDC_PROGRESS_PERCENT), u"") << "no percentage for a negative position";
   Click(finish, IDC_FINISH);
   EXPECT_EQ(run.Finish(), 0u);
+}
+
+TEST(Controls, OptionTreeTogglesOptionsAndTheSizesFollow) {
+  std::string more = R"(
+  {"tag": "cmp9", "name": "core", "fields": {"name": "Core", "title": "Core files", "flags": "0x4",
+    "state_if_false": 4, "state_if_true": 4, "install_size": 2048}},
+  {"tag": "cmp9", "name": "extras", "fields": {"name": "Extras", "title": "Extras for <ProductName>", "flags": "0x24",
+    "state_if_false": 2, "state_if_true": 2, "install_size": 5000, "children": ["@samples"]}},
+  {"tag": "cmp9", "name": "samples", "fields": {"name": "Samples", "title": "Samples", "flags": "0x4",
+    "state_if_false": 3, "state_if_true": 3, "install_size": 3000}},
+  {"tag": "cmp9", "name": "hidden", "fields": {"name": "Hidden", "title": "Hidden", "state_if_false": 3,
+    "state_if_true": 3, "install_size": 0}},
+  {"tag": "symb", "name": "v516", "fields": {"variable_id": 516, "name": "OptionTitle", "value": ""}},
+  {"tag": "symb", "name": "v518", "fields": {"variable_id": 518, "name": "OptionSize", "value": ""}},
+  {"tag": "symb", "name": "v520", "fields": {"variable_id": 520, "name": "RequiredBytes", "value": ""}},
+  {"tag": "c008", "name": "tree", "fields": {"control_id": 1050}},
+  {"tag": "c010", "name": "option_size", "fields": {"control_id": 1053, "variable": "OptionSize", "display": 1}},
+  {"tag": "c010", "name": "required", "fields": {"control_id": 1055, "variable": "RequiredBytes", "display": 1}},
+)";
+  WizardRun run(u"controls_tree",
+                Installation(Page("options", 67, R"("@tree", "@option_size", "@required")"), R"("@show_options")",
+                             more, R"(, "options": ["@core", "@extras", "@hidden"])"));
+  ASSERT_TRUE(run.Start()) << run.message();
+  HWND page = run.WaitForPage(IDC_OPTIONS_TREE);
+  ASSERT_NE(page, nullptr);
+  HWND tree = GetDlgItem(page, IDC_OPTIONS_TREE);
+  EXPECT_EQ(TreeView_GetCount(tree), 3u) << "Core, Extras and its Samples; Hidden is not listed";
+  HTREEITEM core = TreeView_GetRoot(tree);
+  HTREEITEM extras = TreeView_GetNextSibling(tree, core);
+  HTREEITEM samples = TreeView_GetChild(tree, extras);
+  ASSERT_NE(samples, nullptr);
+  EXPECT_TRUE(TreeView_GetItemState(tree, extras, TVIS_EXPANDED) & TVIS_EXPANDED) << "option flag 0x20";
+  EXPECT_TRUE(TreeView_GetItemState(tree, samples, TVIS_CUT) & TVIS_CUT) << "below an unselected option";
+  EXPECT_EQ(TreeView_GetSelection(tree), core);
+  EXPECT_EQ(Text(page, IDC_OPTIONS_SIZE), u"2 KB");
+  EXPECT_EQ(Text(page, IDC_OPTIONS_INSTALL_SIZE), u"2 KB") << "only Core installs";
+
+  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(extras));
+  EXPECT_TRUE(WaitUntil([&] { return Text(page, IDC_OPTIONS_SIZE) == u"5 KB"; })) << "the selected option's size";
+  PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return Text(page, IDC_OPTIONS_INSTALL_SIZE) == u"10 KB"; }))
+      << "Core, Extras and Samples install";
+  EXPECT_FALSE(TreeView_GetItemState(tree, samples, TVIS_CUT) & TVIS_CUT);
+  EXPECT_TRUE(ScreenshotOfWindow(page, ScreenshotFolder() + u"controls_option_tree.png"));
+
+  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(core));
+  PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
+  Sleep(500);
+  EXPECT_EQ(Text(page, IDC_OPTIONS_INSTALL_SIZE), u"10 KB") << "a fixed option does not toggle";
+  Click(page, IDC_NEXT);
+  EXPECT_EQ(run.Finish(), 0u);
+  std::string log = run.Log();
+  EXPECT_TRUE(Contains(log, "QEL:I1606\\|[^\n]*\\|Extras\\|2\\|3\n"));
+  EXPECT_TRUE(Contains(log, "QEL:A1512\\|[^\n]*\\|OptionTitle\\|Core files\\|Extras for Probe\n"));
+  EXPECT_FALSE(Contains(log, "QEL:I1606\\|[^\n]*\\|Core\\|"));
 }
