@@ -186,7 +186,6 @@ void LoadSmallIcons(SessionState* s) {
                                          IMAGE_BITMAP, LR_CREATEDIBSECTION);
   if (!list) Trace(TR("W1120"), u"%u|%lu", resource, GetLastError());
   Resources()->small_icons = list;
-  if (list && Hooks()->dialogs.small_icons_loaded) Hooks()->dialogs.small_icons_loaded(list);
 }
 
 void LoadLibraries() {
@@ -217,6 +216,8 @@ void RegisterClasses() {
   FolderRedirectionRegister();
   DialogActionsRegister();
   DialogEngineInstall();
+  HIMAGELIST icons = Resources()->small_icons;
+  if (icons && Hooks()->dialogs.small_icons_loaded) Hooks()->dialogs.small_icons_loaded(icons);
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
 }
 
