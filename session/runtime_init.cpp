@@ -220,6 +220,8 @@ void RegisterClasses() {
   DialogActionsRegister();
   InstallRegister();
   DialogEngineInstall();
+  HIMAGELIST icons = Resources()->small_icons;
+  if (icons && Hooks()->dialogs.small_icons_loaded) Hooks()->dialogs.small_icons_loaded(icons);
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
 }
 
