@@ -1,4 +1,4 @@
-// a201 Run a dialog, a202 End a dialog and a203 Window state.
+// a201 Run a dialog, a202 End a dialog, a203 Window state and a204 About box.
 #include "actions/dialog_actions.h"
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include "runtime/heap.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
+#include "ui/about_box.h"
 #include "ui/control_framework.h"
 #include "ui/dialog_engine.h"
 #include "ui/dialog_messages.h"
@@ -116,6 +117,18 @@ int32_t SetWindowState(SetupObject* action, ObjectTable* db, uint32_t*) {
   return kResultDone;
 }
 
+// The About box closes with OK or Cancel alike; a quiet run shows nothing.
+int32_t ShowAbout(SetupObject*, ObjectTable*, uint32_t*) {
+  AboutShow(MainWindow());
+  return kResultDone;
+}
+
+const ActionMethods kAboutMethods = {
+    ShowAbout,  // run
+    nullptr,    // finalize
+    nullptr,    // rollback
+};
+
 const ActionMethods kRunDialogMethods = {
     RunDialog,  // run
     nullptr,    // finalize
@@ -140,4 +153,5 @@ void DialogActionsRegister() {
   ClassSetActionMethods(TagOf("a201"), &kRunDialogMethods);
   ClassSetActionMethods(TagOf("a202"), &kEndDialogMethods);
   ClassSetActionMethods(TagOf("a203"), &kWindowStateMethods);
+  ClassSetActionMethods(TagOf("a204"), &kAboutMethods);
 }

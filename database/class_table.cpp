@@ -34,6 +34,7 @@ void DestroyShct(SetupObject* o) { FieldFree(o, 36, kFieldText); }
 void DestroySysx(SetupObject* o) {
   FieldFree(o, 25, kFieldText);
   FieldFree(o, 26, kFieldText);
+  FieldFree(o, 27, kFieldText);
 }
 void DestroyCust(SetupObject* o) {
   FieldFree(o, 15, kFieldText);

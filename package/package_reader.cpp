@@ -178,12 +178,23 @@ uint32_t PackageExtractEntry(PackageReader* reader, const PackageEntryHeader* he
   }
   BufferedFile out{};
   uint32_t err = BufferedCreate(&out, target, 0);
-  if (err) return err;
-  for (uint64_t remaining = header->size; remaining && !err;) {
+  uint64_t remaining = header->size;
+  while (remaining && !err) {
     uint32_t n = remaining < kScratchSize ? uint32_t(remaining) : kScratchSize;
     err = ReadDecoded(reader, reader->scratch, n, true);
-    if (!err) err = BufferedWrite(&out, reader->scratch, n);
+    if (err) return (BufferedClose(&out), err);
+    err = BufferedWrite(&out, reader->scratch, n);
     remaining -= n;
+  }
+  if (err) {
+    // The target could not be written: the rest of the entry is read past, so that the stream
+    // stands at the next entry and the caller can go on.
+    if (BufferedIsOpen(&out)) BufferedClose(&out);
+    for (uint32_t n; remaining; remaining -= n) {
+      n = remaining < kScratchSize ? uint32_t(remaining) : kScratchSize;
+      if (uint32_t readErr = ReadDecoded(reader, reader->scratch, n, true)) return readErr;
+    }
+    return err;
   }
   if (!err) err = BufferedSetLastWriteTime(&out, header->last_write_time);
   uint32_t closeErr = BufferedClose(&out);

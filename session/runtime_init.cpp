@@ -13,6 +13,8 @@
 #include "database/class_registry.h"
 #include "expr/folder_redirection.h"
 #include "expr/option_actions.h"
+#include "install/install_register.h"
+#include "install/registry_actions.h"
 #include "resources/string_ids.h"
 #include "runtime/os_version.h"
 #include "runtime/process_context.h"
@@ -214,8 +216,12 @@ void RegisterClasses() {
   FlowActionsRegister();
   OptionsRegister();
   FolderRedirectionRegister();
+  RegistryActionsRegister();
   DialogActionsRegister();
+  InstallRegister();
   DialogEngineInstall();
+  HIMAGELIST icons = Resources()->small_icons;
+  if (icons && Hooks()->dialogs.small_icons_loaded) Hooks()->dialogs.small_icons_loaded(icons);
   if (Hooks()->system_inspection.prepare_tables) Hooks()->system_inspection.prepare_tables();
 }
 

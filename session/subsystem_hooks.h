@@ -74,6 +74,8 @@ struct DialogHooks {
   // The verification progress window: codes 1 start (total), 2 progress (count), 3 end; returns
   // 1223 when its Cancel button was pressed.
   uint32_t (*verify_progress)(uint32_t code, uint64_t amount);
+  // The shared small-icon image list (an HIMAGELIST) was loaded; option trees show its images.
+  void (*small_icons_loaded)(void* image_list);
 };
 
 // Product removal: the final clean-up program after a committed Remove run.

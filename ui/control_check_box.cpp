@@ -1,7 +1,8 @@
 // c003 check box: bound to a variable through its checked and unchecked values (compared without
-// regard to ASCII case).
+// regard to ASCII case), or to an option, whose state it shows and requests.
 #include <windows.h>
 
+#include "expr/option_states.h"
 #include "runtime/text.h"
 #include "ui/control_framework.h"
 #include "ui/control_methods.h"
@@ -45,7 +46,9 @@ void Click(ControlInstance* instance) {
     LRESULT current = SendMessageW(window, BM_GETCHECK, 0, 0);
     SendMessageW(window, BM_SETCHECK, current == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
   }
-  WriteState(instance, SendMessageW(window, BM_GETCHECK, 0, 0));
+  LRESULT check = SendMessageW(window, BM_GETCHECK, 0, 0);
+  if (instance->option) ControlRequestOption(instance, check);
+  else WriteState(instance, check);
 }
 
 void SetFromText(ControlInstance* instance, void* window, SetupObject*, const char16_t* text) {
@@ -55,6 +58,16 @@ void SetFromText(ControlInstance* instance, void* window, SetupObject*, const ch
 int Handler(ControlInstance* instance, void* window, uint32_t message, uintptr_t wParam, intptr_t lParam,
             intptr_t* result) {
   switch (message) {
+    case kControlBindMessage:
+      ControlBindOption(instance);
+      return 0;
+    case kOptionChangedMessage:
+      if (instance->option) ControlShowOptionState(instance->window, OptionSelection(instance->option));
+      *result = 0;
+      return 1;
+    case WM_NCDESTROY:
+      ControlReleaseOption(instance);
+      return 0;
     case kReflectedCommand:
       if (HIWORD(wParam) != BN_CLICKED) return 0;
       Click(instance);

@@ -4,5 +4,12 @@
 void ControlClassesRegister() {
   ClassSetControlMethods(TagOf("c002"), &kPushButtonMethods);
   ClassSetControlMethods(TagOf("c003"), &kCheckBoxMethods);
+  ClassSetControlMethods(TagOf("c004"), &kEditBoxMethods);
+  ClassSetControlMethods(TagOf("c005"), &kComboBoxMethods);
+  ClassSetControlMethods(TagOf("c006"), &kListBoxMethods);
+  ClassSetControlMethods(TagOf("c008"), &kOptionTreeMethods);
+  ClassSetControlMethods(TagOf("c009"), &kRadioButtonMethods);
   ClassSetControlMethods(TagOf("c010"), &kStaticTextMethods);
+  ClassSetControlMethods(TagOf("c016"), &kRichTextMethods);
+  ClassSetControlMethods(TagOf("c017"), &kProgressBarMethods);
 }

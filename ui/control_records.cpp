@@ -20,3 +20,25 @@ bool ControlRecordNext(const uint8_t* data, size_t size, size_t* offset, Control
   *offset += kControlRecordHeaderSize + extra;
   return true;
 }
+
+ControlRecordItems ControlRecordItemsBegin(const ControlRecordView* record) {
+  ControlRecordItems items{record, 2, 0};
+  if (record->extra && record->extra_length >= 2) items.left = uint32_t(record->extra[0]) | uint32_t(record->extra[1]) << 8;
+  return items;
+}
+
+bool ControlRecordItemNext(ControlRecordItems* items, const uint8_t** text, size_t* length) {
+  if (!items->left) return false;
+  const uint8_t* extra = items->record->extra;
+  size_t size = items->record->extra_length;
+  for (size_t at = items->offset; at + 1 < size; at += 2) {
+    if (extra[at] || extra[at + 1]) continue;
+    *text = extra + items->offset;
+    *length = (at - items->offset) / 2;
+    items->offset = at + 2;
+    --items->left;
+    return true;
+  }
+  items->left = 0;
+  return false;
+}

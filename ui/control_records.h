@@ -25,3 +25,15 @@ struct ControlRecordView {
 // the next record; false at the end of the walk (see above). A resource shorter than one header
 // has no records.
 bool ControlRecordNext(const uint8_t* data, size_t size, size_t* offset, ControlRecordView* record);
+
+// The items of a list or combo box record's extra data: a 16-bit item count, then that many
+// zero-terminated UTF-16 texts. Each call gives the next item: its first byte and its length in
+// characters (without the terminator). Items are read only within the extra data: false after the
+// last item, and at an item whose terminator lies past the record's end.
+struct ControlRecordItems {
+  const ControlRecordView* record;
+  size_t offset;      // of the next item in the extra data
+  uint32_t left;      // items the count still announces
+};
+ControlRecordItems ControlRecordItemsBegin(const ControlRecordView* record);
+bool ControlRecordItemNext(ControlRecordItems* items, const uint8_t** text, size_t* length);

@@ -22,5 +22,6 @@ void DialogEngineInstall() {
   hooks->close_all_and_release = CloseAllAndRelease;
   hooks->refresh_conditions = ControlRefreshConditions;
   hooks->verify_progress = ProgressWindowVerify;
+  hooks->small_icons_loaded = OptionTreeSetImages;
   ControlClassesRegister();
 }

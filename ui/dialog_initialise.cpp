@@ -13,6 +13,7 @@
 #include "ui/dialog_resources.h"
 #include "ui/dialog_run_record.h"
 #include "ui/dialog_template.h"
+#include "ui/rich_text_class.h"
 #include "ui/string_table.h"
 #include "ui/window_placement.h"
 #include "ui/window_text.h"
@@ -52,8 +53,11 @@ void AddAboutItemAndIcons(HWND window, DialogRunRecord* run) {
 }
 
 // Every text of the page may hold references: the caption, static texts, buttons, bound controls.
+// A rich-text box holds its content, not a text: substituting it would flatten the rich text.
 BOOL CALLBACK SubstituteChild(HWND child, LPARAM argument) {
   auto* run = reinterpret_cast<DialogRunRecord*>(argument);
+  wchar_t name[16];
+  if (GetClassNameW(child, name, 16) && lstrcmpiW(name, kRichTextClass) == 0) return TRUE;
   if (GetAncestor(child, GA_PARENT) == run->window) WindowSubstituteText(run->database, child);
   return TRUE;
 }

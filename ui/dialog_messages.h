@@ -15,7 +15,7 @@ enum : UINT {
   kControlAddItemMessage = 0x8081,  // action → control: lParam a text (class-specific)
   kDialogCloseMessage = 0x8082,     // → dialog: wParam the closing button id
   kControlVerbMessage = 0x8083,     // action → control: lParam a text (class-specific)
-  kOptionChangedMessage = 0x80C4,   // option logic → controls: lParam the option
+  // 0x80C4 option logic → controls: kOptionChangedMessage of expr/option_states.h
   kReflectBase = 0x6000,            // a command or notification reflected to its control: 0x6000 + message
   kReflectedCommand = kReflectBase + WM_COMMAND,  // 0x6111
   kReflectedNotify = kReflectBase + WM_NOTIFY,    // 0x604E

@@ -2,6 +2,7 @@
 
 #include "runtime/modules.h"
 #include "runtime/trace.h"
+#include "ui/rich_text_content.h"
 
 namespace {
 
@@ -15,8 +16,23 @@ const RichEditLibrary kLibraries[] = {
 WNDPROC g_systemProcedure;
 const wchar_t* g_systemClass = L"";
 
+// A box created with the text "#<id>" shows rich-text resource <id>, never the reference itself.
+void LoadNamedResource(HWND window, const CREATESTRUCTW* creation) {
+  const wchar_t* name = creation->lpszName;
+  if (!name || IS_INTRESOURCE(name) || name[0] != L'#') return;
+  uint32_t id = RichTextResourceId(reinterpret_cast<const char16_t*>(name));
+  SetPropW(window, kRichTextIdProperty, reinterpret_cast<HANDLE>(uintptr_t(id)));
+  RichTextLoadResource(window, id);
+}
+
 LRESULT CALLBACK Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallWindowProcW(g_systemProcedure, window, message, wParam, lParam);
+  LRESULT result = CallWindowProcW(g_systemProcedure, window, message, wParam, lParam);
+  if (message == WM_CREATE && result != -1) LoadNamedResource(window, reinterpret_cast<CREATESTRUCTW*>(lParam));
+  // A new font applies to the whole text and flattens the rich text's own formatting: load it again.
+  if (message == WM_SETFONT && GetPropW(window, kRichTextIdProperty))
+    RichTextLoadResource(window, RichTextCreationId(window));
+  if (message == WM_NCDESTROY) RemovePropW(window, kRichTextIdProperty);
+  return result;
 }
 
 }  // namespace
@@ -50,3 +66,5 @@ bool RichTextRegisterClass() {
 void RichTextUnregisterClass() { UnregisterClassW(kRichTextClass, ModuleInstance()); }
 
 const wchar_t* RichTextSystemClass() { return g_systemClass; }
+
+uint32_t RichTextCreationId(HWND window) { return uint32_t(reinterpret_cast<uintptr_t>(GetPropW(window, kRichTextIdProperty))); }

@@ -4,7 +4,12 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 constexpr wchar_t kRichTextClass[] = L"QELRTF";
+// The resource id of a box created with the text "#<id>" (a window property); the box shows that
+// rich-text resource instead of the text.
+constexpr wchar_t kRichTextIdProperty[] = L"QelRichTextId";
 
 // Loads the first library that provides its class and registers QELRTF; false (E record) when no
 // library does.
@@ -12,3 +17,5 @@ bool RichTextRegisterClass();
 void RichTextUnregisterClass();
 // The system class QELRTF forwards to ("" before registration).
 const wchar_t* RichTextSystemClass();
+// The resource id the box was created with ("#<id>"), or 0.
+uint32_t RichTextCreationId(HWND window);

@@ -163,7 +163,7 @@ class ProjectBuildTest : public ::testing::Test {
         {"tag": "cmp9", "name": "extras", "fields": {"name": "Extras", "flags": "0x10"}},
         {"tag": "fldr", "name": "app", "fields": {"variable": "AppFolder"}},
         {"tag": "file", "name": "a", "source": "in/a.txt", "fields": {"folder": "@app", "name": "a.txt", "options": ["@main"]}},
-        {"tag": "file", "name": "b", "source": "in/b.bin", "fields": {"folder": "@app", "name": "b.bin", "target_path": "x"}},
+        {"tag": "file", "name": "b", "source": "in/b.bin", "fields": {"folder": "@app", "name": "b.bin"}},
         {"tag": "file", "name": "c", "source": "in/c.txt", "fields": {"folder": "@app", "options": ["@extras"]}},
         {"tag": "stof", "name": "support", "source": "in/support.dll"}
       ]})");
@@ -214,7 +214,8 @@ TEST_F(ProjectBuildTest, MainPackageHoldsDatabaseFixedEntriesAndPayloadInOrder) 
   ReadResult r = ReadPackage(folder.Path("out/Setup.kez"));
   ASSERT_EQ(r.error, 0u);
   // Database, support file, icon, read-me, then the payload of the main option and of no option in
-  // the linked file list's order (slot 29: "" before "x").
+  // the linked file list's order: by key (slot 29), which is the object's name unless the project
+  // gives one ("a" before "b").
   std::vector<uint64_t> expected = {kEntryIdDatabase, Named("support"), kEntryIdIcon, kEntryIdReadme, Named("a"),
                                     Named("b")};
   EXPECT_EQ(Ids(r), expected);
@@ -240,10 +241,24 @@ TEST_F(ProjectBuildTest, MainPackageHoldsDatabaseFixedEntriesAndPayloadInOrder) 
   BuilderGetU64(b, 38, &written);
   EXPECT_EQ(size, noise.size());
   EXPECT_EQ(written, r.entries[5].header.last_write_time);
+  const char16_t* key = nullptr;
+  BuilderGetText(ObjectTableFind(table, TagOf("file"), Named("a")), 29, &key);
+  EXPECT_EQ(std::u16string(key), u"a") << "the key defaults to the object's name";
   const char16_t* name = nullptr;
   BuilderGetText(ObjectTableFind(table, TagOf("stof"), Named("support")), 8, &name);
   EXPECT_EQ(std::u16string(name), u"support.dll");
   ObjectTableDestroy(table);
+}
+
+TEST_F(ProjectBuildTest, AGivenKeyOrdersThePayload) {
+  json project = Project();
+  project["objects"][7]["fields"]["key"] = "0first";  // file "b"
+  BuildOk(project);
+  ReadResult r = ReadPackage(folder.Path("out/Setup.kez"));
+  ASSERT_EQ(r.error, 0u);
+  std::vector<uint64_t> expected = {kEntryIdDatabase, Named("support"), kEntryIdIcon, kEntryIdReadme, Named("b"),
+                                    Named("a")};
+  EXPECT_EQ(Ids(r), expected);
 }
 
 TEST_F(ProjectBuildTest, OptionPackageCarriesTheOptionsIdAndFiles) {

@@ -82,3 +82,33 @@ TEST(ControlRecords, TheWalkEnds) {
   ControlRecordView record;
   EXPECT_FALSE(ControlRecordNext(nullptr, 0, &offset, &record)) << "a missing resource";
 }
+
+TEST(ControlRecords, ListItemsAreReadWithinTheRecord) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> extra;
+    std::vector<std::u16string> items;
+  };
+  const Case cases[] = {
+      {"two items", {2, 0, 'a', 0, 'b', 0, 0, 0, 'c', 0, 0, 0}, {u"ab", u"c"}},
+      {"an empty item", {2, 0, 0, 0, 'x', 0, 0, 0}, {u"", u"x"}},
+      {"the count claims more than the record holds", {9, 0, 'a', 0, 0, 0}, {u"a"}},
+      {"the last item has no terminator", {2, 0, 'a', 0, 0, 0, 'b', 0, 'c', 0}, {u"a"}},
+      {"an odd byte at the end", {1, 0, 'a', 0, 0}, {}},
+      {"fewer items than texts", {1, 0, 'a', 0, 0, 0, 'b', 0, 0, 0}, {u"a"}},
+      {"no count", {5}, {}},
+  };
+  for (const Case& c : cases) {
+    ControlRecordView record{1050, 0, 0, 0, 0, uint32_t(c.extra.size()), c.extra.data()};
+    ControlRecordItems walk = ControlRecordItemsBegin(&record);
+    std::vector<std::u16string> items;
+    const uint8_t* text;
+    size_t length;
+    while (ControlRecordItemNext(&walk, &text, &length)) {
+      std::u16string item(length, u'\0');
+      memcpy(&item[0], text, length * 2);
+      items.push_back(item);
+    }
+    EXPECT_EQ(items, c.items) << c.what;
+  }
+}

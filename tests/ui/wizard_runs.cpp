@@ -115,9 +115,11 @@ std::string Page(const std::string& name, int templateId, const std::string& con
 )";
 }
 
-std::string Project(const std::string& pages, const std::string& actions) {
-  return R"({"output": {"package": "Setup.exe", "method": "zlib", "level": 1}, "objects": [)" +
-         std::string(kCommonObjects) + pages + R"(
+std::string Project(const std::string& pages, const std::string& actions, const std::string& installation) {
+  std::string common = kCommonObjects;
+  const std::string anchor = R"("first_sequence": "@main")";
+  common.insert(common.find(anchor) + anchor.size(), installation);
+  return R"({"output": {"package": "Setup.exe", "method": "zlib", "level": 1}, "objects": [)" + common + pages + R"(
   {"tag": "aseq", "name": "main", "fields": {"name": "Main", "actions": [)" + actions + "]}}]}";
 }
 
@@ -185,9 +187,17 @@ std::string WizardRun::Log() const {
 }
 
 std::u16string Text(HWND page, int control) {
-  wchar_t text[512] = L"";
-  GetWindowTextW(GetDlgItem(page, control), text, 512);
-  return reinterpret_cast<const char16_t*>(text);
+  // WM_GETTEXT asks the control itself: GetWindowText of another process's window reads only the
+  // text the window was created with.
+  std::u16string text(4096, u'\0');
+  LRESULT length = SendMessageW(GetDlgItem(page, control), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(length > 0 ? size_t(length) : 0);
+  return text;
+}
+
+void Type(HWND page, int control, const std::u16string& text) {
+  HWND window = GetDlgItem(page, control);
+  for (char16_t c : text) PostMessageW(window, WM_CHAR, c, 1);
 }
 
 void Click(HWND page, int control) { PostMessageW(GetDlgItem(page, control), BM_CLICK, 0, 0); }

@@ -15,8 +15,9 @@ constexpr wchar_t kPageTitle[] = L"Probe 1.0 - Setup Wizard";
 // and its modal run action "show_<name>".
 std::string Page(const std::string& name, int template_id, const std::string& controls = "");
 // A project of the common objects (installation record, texts, the licence's controls, a100, a101),
-// `pages` and the main sequence of `actions`.
-std::string Project(const std::string& pages, const std::string& actions);
+// `pages` and the main sequence of `actions`; `installation` adds fields to the installation record
+// (", \"options\": [...]").
+std::string Project(const std::string& pages, const std::string& actions, const std::string& installation = "");
 
 // A fresh folder for one run, with the package built from `project` in "out"; the destructor ends a
 // run that is still going and removes the folder (printing the log when the test failed).
@@ -32,6 +33,8 @@ class WizardRun {
   // The exit code (STILL_ACTIVE when the run did not end within two minutes).
   DWORD Finish();
   std::string Log() const;
+  // The folder of the run's files (its package is in "out").
+  const std::u16string& root() const { return root_; }
   const std::string& message() const { return message_; }
 
  private:
@@ -42,6 +45,8 @@ class WizardRun {
 };
 
 std::u16string Text(HWND page, int control);
+// Types `text` into the control as keystrokes (characters posted to it).
+void Type(HWND page, int control, const std::u16string& text);
 void Click(HWND page, int control);
 bool WaitUntil(const std::function<bool()>& done);
 

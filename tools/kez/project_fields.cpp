@@ -118,13 +118,29 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("file"), "attributes", 22, kAny},
     {TagOf("file"), "file_flags", 23, kAny},
     {TagOf("file"), "name", 26, kAny},
-    {TagOf("file"), "target_path", 29, kAny},
-    {TagOf("file"), "backup_path", 30, kAny},
-    {TagOf("file"), "source_name", 31, kAny},
+    {TagOf("file"), "key", 29, kAny},  // the name `<#Key>` looks up; the file list is sorted by it
+    {TagOf("file"), "target_path", 30, kAny},
+    {TagOf("file"), "backup_path", 31, kAny},
+    {TagOf("file"), "source_name", 32, kAny},
     {TagOf("file"), "creation_time", 36, kAny},
     {TagOf("file"), "last_write_time", 38, kAny},
     {TagOf("file"), "product_version", 40, kAny},
     {TagOf("file"), "file_version", 42, kAny},
+
+    // regk: registry key; sysx: every setting (registry value, INI value, environment variable);
+    // regv: registry value
+    {TagOf("regk"), "variable", 16, kAny},
+    {TagOf("regk"), "key_path", 17, kAny},
+    {TagOf("regk"), "view", 18, kAny},
+    {TagOf("regk"), "actual_view", 19, kAny},
+    {TagOf("sysx"), "setting_flags", 16, kAny},
+    {TagOf("sysx"), "separator", 17, kAny},
+    {TagOf("sysx"), "name", 18, kAny},
+    {TagOf("sysx"), "data", 21, kAny},
+    {TagOf("sysx"), "saved_value", 24, kAny},
+    {TagOf("regv"), "key", 28, TagOf("regk")},
+    {TagOf("regv"), "value_type", 30, kAny},
+    {TagOf("regv"), "previous_type", 31, kAny},
 
     // dlg: dialog; c000: every control, and the controls with fields of their own
     {TagOf("dlg "), "controls", 8, TagOf("c000")},

@@ -38,6 +38,7 @@ constexpr uint32_t kOptionOwnPackage = 0x10;
 constexpr uint32_t kItemOptionsSlot = 8;
 constexpr uint32_t kFileFlagsSlot = 23;
 constexpr uint32_t kFileExternal = 0x80;
+constexpr uint32_t kFileKeySlot = 29;
 constexpr uint32_t kSupportNameSlot = 8;
 
 // ---- objects ----
@@ -221,6 +222,12 @@ void SourceOfObject(const json& object, ObjectDraft* d, const std::u16string& ba
   }
 }
 
+// A file's key (what `<#Key>` looks up) is its object's name unless the project gives one.
+void FileKeyDefault(ObjectDraft* d) {
+  if (ClassIsA(d->cls, TagOf("file")) && !d->given.count(kFileKeySlot) && !d->name.empty())
+    BuilderSetText(d->object, kFileKeySlot, TextFromUtf8(d->name).c_str());
+}
+
 // ---- checks across objects ----
 
 void CheckInstallation(const Drafts& drafts, PayloadPlace payload, ProjectPlan* plan) {
@@ -275,8 +282,8 @@ void CheckFileSources(const Drafts& drafts) {
   }
 }
 
-// The file list as the runtime builds it when it links the database (sorted by slot 29, ignoring
-// case): the order in which payload entries are written.
+// The file list as the runtime builds it when it links the database (sorted by the key, slot 29,
+// ignoring case): the order in which payload entries are written.
 std::vector<uint64_t> FileListOrder(ProjectPlan* plan) {
   std::vector<uint64_t> ids;
   uint8_t* bytes = nullptr;
@@ -367,6 +374,7 @@ void ParseDocument(const json& project, const std::u16string& base, const std::u
     if (object.contains("fields")) FieldsOfObject(object["fields"], &d, drafts);
     ArchitectureDefaults(&d);
     DialogDefaults(&d);
+    FileKeyDefault(&d);
     SourceOfObject(object, &d, base);
   }
   CheckInstallation(drafts, plan->output.payload, plan);

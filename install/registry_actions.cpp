@@ -1,0 +1,400 @@
+#include "install/registry_actions.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "actions/abort_on_failure.h"
+#include "actions/action_object.h"
+#include "database/class_registry.h"
+#include "database/database_builder.h"
+#include "database/field_types.h"
+#include "database/localized_text.h"
+#include "database/pointer_list.h"
+#include "expr/database_resolver.h"
+#include "expr/installable_item.h"
+#include "expr/registry_text.h"
+#include "expr/variables.h"
+#include "install/registry_items.h"
+#include "install/registry_key.h"
+#include "install/registry_value.h"
+#include "install/setting_value.h"
+#include "runtime/heap.h"
+#include "runtime/text.h"
+#include "runtime/trace.h"
+#include "session/session_state.h"
+#include "session/subsystem_hooks.h"
+
+namespace {
+
+enum : unsigned {
+  kProcessedList = 22,          // a005: the items the action changed (pointer list, slots 22-24)
+  kInstallationScopeFlags = 15, // inst u32
+};
+constexpr uint32_t kScopeFlagPerUserClasses = 0x8;
+constexpr uint32_t kFailureRegistry = 0x8;  // a system-configuration category: message 282
+constexpr uint32_t kItemFlagKeepWithU = 0x1;
+constexpr size_t kTextCapacity = 65536;
+constexpr uint32_t kUniqueNameLimit = 2047;
+
+// A heap text buffer of kTextCapacity characters.
+struct TextBuffer {
+  char16_t* start = static_cast<char16_t*>(MemAlloc(kTextCapacity * sizeof(char16_t)));
+  ~TextBuffer() { MemFree(start); }
+  char16_t* end() const { return start + kTextCapacity - 1; }
+};
+
+const char16_t* Text(const char16_t* text) { return text ? text : u""; }
+
+void SetHeapText(SetupObject* item, unsigned slot, const char16_t* text) {
+  FieldFree(item, slot, kFieldText);
+  size_t length = TextLength(text) + 1;
+  auto* copy = static_cast<char16_t*>(MemAlloc(length * sizeof(char16_t)));
+  if (copy) TextCopy(copy, copy + length - 1, text);
+  SetSlotPointer(item, slot, copy);
+}
+
+bool KeptByU(const SetupObject* item) {
+  SessionState* s = SessionCurrent();
+  return s && s->keep_flag && (SlotU32(item, kItemFlags) & kItemFlagKeepWithU);
+}
+
+bool Cancelled() {
+  SessionState* s = SessionCurrent();
+  return s && s->cancel_requested;
+}
+
+bool PerUserClasses(ObjectTable* db) {
+  return db->installation && (SlotU32(db->installation, kInstallationScopeFlags) & kScopeFlagPerUserClasses);
+}
+
+// A failure of a key or a value: true when the installation is aborted.
+bool Aborts() { return AbortOnFailure(kFailureRegistry, true); }
+
+// --- Key items --------------------------------------------------------------------------------------
+
+// The key path of the item, from its variable when it names one (D0003); null when the variable
+// does not exist (E0042).
+const char16_t* KeyPath(ObjectTable* db, SetupObject* key) {
+  const char16_t* variable_name = SlotText(key, kRegKeyVariable);
+  if (variable_name && *variable_name) {
+    SetupObject* variable = VariableFind(db, variable_name);
+    if (!variable) {
+      Trace(TR("E0042"), u"%s", variable_name);
+      return nullptr;
+    }
+    TextBuffer path;
+    if (!path.start) return nullptr;
+    VariableValueOf(db, variable, path.start, path.end());
+    BuilderSetText(key, kRegKeyPath, path.start);
+    TraceList(TR("D0003"), 2, variable_name, path.start);
+  }
+  return Text(SlotText(key, kRegKeyPath));
+}
+
+void KeyFailed(SetupObject* key, const char16_t* path, uint32_t err) {
+  SetSlotU32(key, kItemInstalledState, uint32_t(-1));
+  Trace(TR("E0017"), u"%s|%d|%lu", path, SlotInt(key, kRegKeyView), err);
+}
+
+// Returns false when the installation is to stop.
+bool InstallKey(ObjectTable* db, SetupObject* key) {
+  int32_t mode = SlotInt(key, kItemEffectiveMode);
+  if (mode < 1 || KeptByU(key)) return true;
+  const char16_t* path = KeyPath(db, key);
+  if (!path) return !Aborts();
+  HKEY handle;
+  DWORD disposition;
+  int32_t actual = SlotInt(key, kRegKeyActualView);
+  uint32_t err = RegistryCreateKey(path, nullptr, SlotInt(key, kRegKeyView), KEY_ALL_ACCESS, &handle, &disposition,
+                                   &actual);
+  if (err != ERROR_SUCCESS) {
+    KeyFailed(key, path, err);
+    return !Aborts();
+  }
+  RegCloseKey(handle);
+  SetSlotU32(key, kRegKeyActualView, uint32_t(actual));
+  SetSlotU32(key, kItemInstalledState, disposition == REG_CREATED_NEW_KEY ? 1 : 3);
+  if (mode <= 5) Trace(TR("A0041"), u"%s|%d", path, actual);
+  return true;
+}
+
+bool RemoveKey(ObjectTable* db, SetupObject* key) {
+  int32_t mode = SlotInt(key, kItemEffectiveMode);
+  if (mode >= 0 || KeptByU(key)) return true;
+  const char16_t* path = KeyPath(db, key);
+  if (!path) return !Aborts();
+  HKEY handle;
+  int32_t actual = SlotInt(key, kRegKeyActualView);
+  uint32_t err = RegistryOpenKey(path, nullptr, SlotInt(key, kRegKeyView), KEY_ALL_ACCESS | DELETE, &handle, &actual);
+  if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+    SetSlotU32(key, kItemInstalledState, 0);
+    return true;
+  }
+  if (err != ERROR_SUCCESS) {
+    KeyFailed(key, path, err);
+    return !Aborts();
+  }
+  SetSlotU32(key, kRegKeyActualView, uint32_t(actual));
+  if (mode == -3) RegistryDeleteSubkeys(handle, actual);
+  if (mode == -3 || mode == -2) RegistryDeleteValues(handle);
+  RegCloseKey(handle);
+  if (mode >= -3 && mode <= -1 && RegistryDeleteEmptyKey(path, actual, false)) {
+    SetSlotU32(key, kItemInstalledState, 0);
+    Trace(TR("A0040"), u"%s|%d", path, actual);
+  }
+  return true;
+}
+
+// --- Value items ------------------------------------------------------------------------------------
+
+// What a value held before an action changed it, kept as bytes for that action's rollback. The
+// records of all actions of the run, newest first.
+struct RollbackRecord {
+  RollbackRecord* older;
+  const SetupObject* action;
+  SetupObject* value;
+  bool exists;
+  uint32_t type;
+  uint32_t size;
+  uint8_t data[1];
+};
+RollbackRecord* g_records;
+
+void KeepForRollback(const SetupObject* action, SetupObject* value, const RegistryValueBytes& bytes) {
+  auto* record = static_cast<RollbackRecord*>(MemAlloc(sizeof(RollbackRecord) + bytes.size));
+  if (!record) return;
+  *record = RollbackRecord{g_records, action, value, bytes.exists, bytes.type, bytes.size, {0}};
+  if (bytes.size) memcpy(record->data, bytes.data, bytes.size);
+  g_records = record;
+}
+
+// Calls `visit` for each record of the action, newest first, and frees them.
+void TakeRecords(const SetupObject* action, void (*visit)(ObjectTable* db, const RollbackRecord& record),
+                 ObjectTable* db) {
+  RollbackRecord** link = &g_records;
+  while (*link) {
+    RollbackRecord* record = *link;
+    if (record->action != action) {
+      link = &record->older;
+      continue;
+    }
+    *link = record->older;
+    if (visit) visit(db, *record);
+    MemFree(record);
+  }
+}
+
+// The name and data in the session's language with variables resolved, once per run.
+bool Resolve(ObjectTable* db, SetupObject* value) {
+  if (SlotText(value, kSettingResolvedName)) return true;
+  TextBuffer text;
+  if (!text.start) return false;
+  uint16_t language = VariablesLanguage();
+  Substitute(db, LocalizedTextFor(SlotLocalized(value, kSettingName), language), text.start, text.end());
+  SetHeapText(value, kSettingResolvedName, text.start);
+  Substitute(db, LocalizedTextFor(SlotLocalized(value, kSettingData), language), text.start, text.end());
+  SetHeapText(value, kSettingResolvedData, text.start);
+  return SlotText(value, kSettingResolvedName) && SlotText(value, kSettingResolvedData);
+}
+
+// "Name%#" and "Name%?" with mode 1: the first of Name1, Name2, … ("%?": Name, Name1, …) that the key
+// does not hold, stored as the item's name.
+void ChooseUniqueName(SetupObject* value, const char16_t* path, int32_t view) {
+  const char16_t* name = SlotText(value, kSettingResolvedName);
+  size_t length = TextLength(name);
+  if (length < 2 || name[length - 2] != u'%' || (name[length - 1] != u'#' && name[length - 1] != u'?')) return;
+  uint32_t first = name[length - 1] == u'#' ? 1 : 0;
+  char16_t chosen[512];
+  char16_t* stem_end = TextCopyN(chosen, chosen + 511, name, length - 2);
+  HKEY key;
+  int32_t actual = view;
+  uint32_t err = RegistryOpenKey(path, nullptr, view, KEY_QUERY_VALUE, &key, &actual);
+  if (err == ERROR_SUCCESS) {
+    for (uint32_t n = first; n <= kUniqueNameLimit; ++n) {
+      if (n) TextFormat(stem_end, chosen + 511, u"%lu", n);
+      else *stem_end = 0;
+      if (!RegistryValueExists(key, chosen)) break;
+    }
+    RegCloseKey(key);
+  } else if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+    if (first) TextCopy(stem_end, chosen + 511, u"1");
+  } else {
+    return;
+  }
+  SetHeapText(value, kSettingResolvedName, chosen);
+  BuilderSetLocalized(value, kSettingName, chosen, nullptr, 0);
+}
+
+// Reads the value as it is now into `bytes`, as text into slot 27; the installed state and types,
+// and the saved value for removal mode -4.
+void RecordExisting(SetupObject* value, const char16_t* path, int32_t view, RegistryValueBytes* found) {
+  const char16_t* name = SlotText(value, kSettingResolvedName);
+  RegistryValueBytes& bytes = *found;
+  int32_t actual = view;
+  RegistryReadValueBytes(path, name, view, &bytes, &actual);
+  TextBuffer text;
+  if (text.start) {
+    RegistryDataText(text.start, text.end(), bytes.type, bytes.data, bytes.size);
+    SetHeapText(value, kSettingExisting, text.start);
+  }
+  uint32_t type = bytes.exists ? bytes.type : 0;
+  SetSlotU32(value, kItemInstalledState, bytes.exists ? 2 : 1);
+  SetSlotU32(value, kRegValueFoundType, type);
+  uint32_t flags = SlotU32(value, kSettingFlags);
+  if (!(flags & kSettingFlagSaved)) {
+    SetSlotU32(value, kRegValuePreviousType, type);
+    if (SlotInt(value, kItemRemovalMode) == -4) {
+      BuilderSetText(value, kSettingSaved, Text(SlotText(value, kSettingExisting)));
+      SetSlotU32(value, kSettingFlags, flags | kSettingFlagSaved);
+    }
+  }
+}
+
+// Writes the new value, or deletes it: mode -4 writes with the type found before the first
+// installation (deleting a value that was not there), other modes with the item's type, writing an
+// empty text only when installing.
+uint32_t WriteNewValue(SetupObject* value, const char16_t* path, int32_t view, const char16_t* text, int32_t mode) {
+  uint32_t type = SlotU32(value, kRegValueType);
+  bool write = mode > 0;
+  if (mode == -4) {
+    type = SlotU32(value, kRegValuePreviousType);
+    write = type != 0;
+  }
+  int32_t actual = view;
+  return RegistryWriteValueText(path, SlotText(value, kSettingResolvedName), text, view, type, write, &actual);
+}
+
+// Returns false when the installation is to stop. Items whose mode is for the other direction are
+// left untouched.
+bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool installing) {
+  SetSlotU32(value, kSettingFlags, SlotU32(value, kSettingFlags) & ~kSettingFlagResolved);
+  int32_t mode = SlotInt(value, kItemEffectiveMode);
+  if (!SettingModeApplies(mode, installing) || KeptByU(value)) return true;
+  if (!Resolve(db, value)) return !Aborts();
+  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(value, kRegValueKey));
+  if (!key) return true;
+  const char16_t* path = Text(SlotText(key, kRegKeyPath));
+  int32_t view = SlotInt(key, kRegKeyActualView);
+  if (mode == 1) ChooseUniqueName(value, path, view);
+  RegistryValueBytes found;
+  RecordExisting(value, path, view, &found);
+  uint32_t flags = SlotU32(value, kSettingFlags);
+  SettingInput in{SlotText(value, kSettingExisting), SlotText(value, kSettingResolvedData),
+                  char16_t(SlotU32(value, kSettingSeparator)),
+                  (flags & kSettingFlagSaved) ? Text(SlotText(value, kSettingSaved)) : nullptr, mode};
+  TextBuffer computed;
+  bool changes = computed.start && SettingComputeValue(in, computed.start, computed.end());
+  if (changes) {
+    PointerListAppend(SlotPointerList(action, kProcessedList), value);
+    KeepForRollback(action, value, found);
+  }
+  RegistryValueBytesFree(&found);
+  if (!computed.start) return !Aborts();
+  if (!changes) {
+    SetSlotU32(value, kItemInstalledState, 3);
+    return true;
+  }
+  if (WriteNewValue(value, path, view, computed.start, mode) == ERROR_SUCCESS) return true;
+  SetSlotU32(value, kItemInstalledState, uint32_t(-1));
+  return !Aborts();
+}
+
+// The value items in database order (MemFree).
+SetupObject** ValueItems(ObjectTable* db, uint32_t* count) {
+  SetupObject** all = ObjectTableSortedById(db);
+  *count = 0;
+  if (!all) return nullptr;
+  for (uint32_t i = 0; i < db->object_count; ++i)
+    if (ObjectIsA(all[i], TagOf("regv"))) all[(*count)++] = all[i];
+  return all;
+}
+
+int32_t ProcessValues(SetupObject* action, ObjectTable* db, bool installing) {
+  uint32_t count;
+  SetupObject** values = ValueItems(db, &count);
+  int32_t result = kResultDone;
+  for (uint32_t i = 0; i < count && result == kResultDone; ++i)
+    if (!ProcessValue(action, db, values[i], installing)) result = kResultFailed;
+  MemFree(values);
+  return result;
+}
+
+int32_t Install(SetupObject* action, ObjectTable* db) {
+  PointerList* keys = &db->registry_keys;
+  for (uint32_t i = 0; i < keys->count; ++i)
+    if (!InstallKey(db, keys->items[i])) return kResultFailed;
+  return ProcessValues(action, db, true);
+}
+
+int32_t Remove(SetupObject* action, ObjectTable* db) {
+  int32_t result = ProcessValues(action, db, false);
+  if (result != kResultDone) return result;
+  PointerList* keys = &db->registry_keys;
+  for (uint32_t i = keys->count; i-- > 0;)
+    if (!RemoveKey(db, keys->items[i])) return kResultFailed;
+  return kResultDone;
+}
+
+int32_t Run(SetupObject* action, ObjectTable* db, bool installing) {
+  if (Cancelled()) return kResultCancelled;
+  ExtensionSendEvent(installing ? kEventRegistryInstalling : kEventRegistryRemoving, 0);
+  PointerListFree(SlotPointerList(action, kProcessedList));
+  bool classes = PerUserClasses(db);
+  if (classes) RegistryRedirectClasses(true);
+  int32_t result = installing ? Install(action, db) : Remove(action, db);
+  if (classes) RegistryRedirectClasses(false);
+  if (result != kResultDone) return result;
+  ExtensionSendEvent(installing ? kEventRegistryInstalled : kEventRegistryRemoved, 0);
+  return kResultDone;
+}
+
+int32_t InstallRegistrySettings(SetupObject* action, ObjectTable* db, uint32_t*) { return Run(action, db, true); }
+int32_t RemoveRegistrySettings(SetupObject* action, ObjectTable* db, uint32_t*) { return Run(action, db, false); }
+
+void RestoreValue(ObjectTable* db, const RollbackRecord& record) {
+  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(record.value, kRegValueKey));
+  if (!key) return;
+  RegistryValueBytes bytes{record.exists, record.type, record.size, const_cast<uint8_t*>(record.data)};
+  const char16_t* path = Text(SlotText(key, kRegKeyPath));
+  const char16_t* name = Text(SlotText(record.value, kSettingResolvedName));
+  uint32_t err = RegistryRestoreValueBytes(path, name, SlotInt(key, kRegKeyActualView), bytes);
+  Trace(TR("I2901"), u"%s|%s|%d|%lu|%lu", path, name, record.exists ? 1 : 0, record.type, err);
+  SetSlotU32(record.value, kItemInstalledState, 0);
+}
+
+// Puts back every value the action changed, last first, with the bytes and type found before.
+int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
+  ObjectTable* db = ObjectOwner(action);
+  bool classes = PerUserClasses(db);
+  if (classes) RegistryRedirectClasses(true);
+  TakeRecords(action, RestoreValue, db);
+  PointerListFree(SlotPointerList(action, kProcessedList));
+  if (classes) RegistryRedirectClasses(false);
+  return kResultDone;
+}
+
+// The installation is complete: the values kept for the rollback are no longer needed.
+int32_t FinalizeRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
+  TakeRecords(action, nullptr, nullptr);
+  return kResultDone;
+}
+
+const ActionMethods kInstallRegistryMethods = {
+    InstallRegistrySettings,   // run
+    FinalizeRegistrySettings,  // finalize
+    RollBackRegistrySettings,  // rollback
+};
+
+const ActionMethods kRemoveRegistryMethods = {
+    RemoveRegistrySettings,    // run
+    FinalizeRegistrySettings,  // finalize
+    RollBackRegistrySettings,  // rollback
+};
+
+}  // namespace
+
+void RegistryActionsRegister() {
+  ClassSetActionMethods(TagOf("a119"), &kInstallRegistryMethods);
+  ClassSetActionMethods(TagOf("a120"), &kRemoveRegistryMethods);
+}
