@@ -34,6 +34,8 @@ class ShortFormTest : public ::testing::Test {
         "name": "Tool", "version": "2.1.0.7", "publisher": "Tool Works",
         "options": [{"name": "main", "fixed": true}, {"name": "docs", "title": "Manuals", "selected": false}],
         "files": [{"source": "in/bin/*"}, {"source": "in/docs/**", "target": "manual", "option": "docs"}],
+        "registry": [{"key": "HKEY_CURRENT_USER\\Software\\Tool", "option": "docs",
+                      "values": {"Path": "<KesProductFolder>", "Runs": 3, "Parts": ["a", "b"]}}],
         "pages": ["finish", "welcome", "progress", "license"]
       }})");
   }
@@ -122,12 +124,28 @@ TEST_F(ShortFormTest, ProductExpandsIntoTheInstallersObjects) {
             json::parse(R"(["@show_welcome", "@show_license", "@run_installing", "@show_finish"])"));
   EXPECT_EQ(Find(expanded, "installing")["fields"]["actions"],
             json::parse(R"(["@show_progress", "@prepare", "@resolve_paths", "@create_folders", "@install_files",
-                            "@complete"])"));
+                            "@install_registry", "@complete"])"));
   EXPECT_EQ(Find(expanded, "show_progress")["fields"]["options"], 0);
   EXPECT_EQ(Find(expanded, "show_license")["fields"]["options"], 1);
   EXPECT_EQ(Find(expanded, "page_license")["fields"]["controls"],
             json::parse(R"(["@license_agree", "@license_next"])"));
   EXPECT_TRUE(Find(expanded, "page_options").is_null()) << "pages not asked for are not made";
+}
+
+TEST_F(ShortFormTest, RegistryValuesTakeTheirTypeFromTheirData) {
+  json expanded = Expand(Product());
+  json key = Find(expanded, "registry_key_1")["fields"];
+  EXPECT_EQ(key["variable"], "RegistryKey1");
+  EXPECT_EQ(key["options"], json::parse(R"(["@option_docs"])"));
+  EXPECT_EQ(Find(expanded, "registry_key_variable_1")["fields"]["value"], "HKEY_CURRENT_USER\\Software\\Tool");
+  std::map<std::string, std::pair<std::string, int>> values;
+  for (const json& object : expanded["objects"])
+    if (object["tag"] == "regv") {
+      EXPECT_EQ(object["fields"]["key"], "@registry_key_1");
+      values[object["fields"]["name"]] = {object["fields"]["data"], object["fields"]["value_type"]};
+    }
+  EXPECT_EQ(values, (std::map<std::string, std::pair<std::string, int>>{
+                        {"Path", {"<KesProductFolder>", 1}}, {"Runs", {"3", 4}}, {"Parts", {"a\x1F" "b", 7}}}));
 }
 
 TEST_F(ShortFormTest, ProjectObjectsReplaceGeneratedOnesOfTheSameNameAndAddTheirOwn) {
@@ -171,6 +189,10 @@ TEST_F(ShortFormTest, FaultyShortFormsNameTheirPath) {
       {R"({"files": [{"source": "in/bin/*", "target": "../up"}]})", "product.files[0].target: "},
       {R"({"files": [{"source": "in/bin/*", "target": "C:/x"}]})", "product.files[0].target: "},
       {R"({"files": [{"source": "in/bin/*"}, {"source": "in/bin/tool.ini"}]})", "product.files[1]: a second file"},
+      {R"({"registry": [{"values": {}}]})", "product.registry[0]: a registry key needs"},
+      {R"({"registry": [{"key": "HKEY_CURRENT_USER\\X", "values": {"N": -1}}]})", "product.registry[0].values.N: "},
+      {R"({"registry": [{"key": "HKEY_CURRENT_USER\\X", "values": {"N": [1]}}]})", "product.registry[0].values.N[0]: "},
+      {R"({"registry": [{"key": "HKEY_CURRENT_USER\\X", "view": 9}]})", "product.registry[0].view: "},
   };
   for (const Bad& bad : cases) {
     json project = Product();

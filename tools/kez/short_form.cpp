@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 #include <set>
 
 #include "tools/kez/project_reading.h"
@@ -16,6 +17,9 @@ namespace {
 // product folder survive.
 constexpr int kFileInstallMode = 4, kFileRemovalMode = -3;
 constexpr int kFolderInstallMode = 4, kFolderRemovalMode = -1;
+// Registry values are set and removed; their keys are created and go only when left empty.
+constexpr int kValueInstallMode = 5, kValueRemovalMode = -3;
+constexpr int kKeyInstallMode = 5, kKeyRemovalMode = -1;
 
 // Selection states of an option (README, options): 2 not selected, 3 selected, 4 selected and fixed.
 constexpr int kNotSelected = 2, kSelected = 3, kFixed = 4;
@@ -40,6 +44,9 @@ const Variable kVariables[] = {
     {1005, "Email", "email", ""},
     {1006, "Copyright", "copyright", ""},
     {1007, "LicenseAccepted", nullptr, "0"},
+    {518, "OptionSize", nullptr, ""},
+    {520, "RequiredBytes", nullptr, "0"},
+    {429, "LeftBytes", nullptr, "0"},
 };
 
 struct Page {
@@ -55,8 +62,8 @@ const Page kPages[] = {
     {"welcome", 75, true, nullptr},
     {"license", 66, true, R"(["@license_agree", "@license_next"])"},
     {"readme", 70, true, nullptr},
-    {"options", 67, true, nullptr},
-    {"progress", 68, false, R"(["@progress_main", "@progress_detail", "@progress_percent"])"},
+    {"options", 67, true, R"(["@options_tree", "@options_size", "@options_required", "@options_left", "@options_folder"])"},
+    {"progress", 68, false, R"(["@progress_main", "@progress_detail", "@progress_bar", "@progress_percent"])"},
     {"finish", 65, true, nullptr},
 };
 
@@ -184,6 +191,21 @@ std::string CleanFolder(const json& value, const std::string& where) {
   return folder;
 }
 
+// The options list of an item: its "option", or else the first option of the product (none when the
+// product has no options).
+json OptionOf(const json& item, const std::string& where, const std::vector<std::string>& options) {
+  json list = json::array();
+  if (item.contains("option")) {
+    const std::string& name = Text(item["option"], Member(where, "option"));
+    if (std::find(options.begin(), options.end(), name) == options.end())
+      Refuse(Member(where, "option"), "no option " + Quoted(name));
+    list.push_back("@option_" + name);
+  } else if (!options.empty()) {
+    list.push_back("@option_" + options.front());
+  }
+  return list;
+}
+
 void AddFiles(const json& product, const std::u16string& base, const std::vector<std::string>& options,
               json* objects) {
   if (!product.contains("files")) return;
@@ -196,15 +218,7 @@ void AddFiles(const json& product, const std::u16string& base, const std::vector
     AllowOnly(files[i], where, {"source", "target", "option"});
     if (!files[i].contains("source")) Refuse(where, "a file pattern needs a \"source\"");
     std::string target = files[i].contains("target") ? CleanFolder(files[i]["target"], Member(where, "target")) : "";
-    json option = json::array();
-    if (files[i].contains("option")) {
-      const std::string& name = Text(files[i]["option"], Member(where, "option"));
-      if (std::find(options.begin(), options.end(), name) == options.end())
-        Refuse(Member(where, "option"), "no option " + Quoted(name));
-      option.push_back("@option_" + name);
-    } else if (!options.empty()) {
-      option.push_back("@option_" + options.front());
-    }
+    json option = OptionOf(files[i], where, options);
     for (const ShortFormMatch& match : ShortFormFiles(Text(files[i]["source"], Member(where, "source")), base,
                                                       Member(where, "source"))) {
       std::string folder = target;
@@ -220,12 +234,69 @@ void AddFiles(const json& product, const std::u16string& base, const std::vector
   }
 }
 
+// A registry value's data and type from its JSON value: a text is a string (type 1), a number a
+// 32-bit number (4), an array of texts a multi-string (7, the texts separated by 0x1F).
+std::pair<std::string, int> ValueData(const json& value, const std::string& where) {
+  if (value.is_string()) return {value.get<std::string>(), 1};
+  if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFFFFFFFFu)
+    return {std::to_string(value.get<uint64_t>()), 4};
+  if (value.is_array() && !value.empty()) {
+    std::string joined;
+    for (size_t i = 0; i < value.size(); ++i) {
+      const std::string& text = Text(value[i], Item(where, i));
+      if (text.find('\x1F') != std::string::npos) Refuse(Item(where, i), "a text of a multi-string holds no 0x1F");
+      joined += (i ? "\x1F" : "") + text;
+    }
+    return {joined, 7};
+  }
+  Refuse(where, "a value is a text, a number 0-4294967295 or an array of texts, not " + value.dump());
+}
+
+// Registry keys (each with the variable that names its path) and their values.
+void AddRegistry(const json& product, const std::vector<std::string>& options, json* objects) {
+  if (!product.contains("registry")) return;
+  const json& keys = product["registry"];
+  if (!keys.is_array()) Refuse("product.registry", "the registry keys are an array");
+  size_t values = 0;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    std::string where = Item("product.registry", i);
+    AllowOnly(keys[i], where, {"key", "view", "option", "values"});
+    if (!keys[i].contains("key")) Refuse(where, "a registry key needs a \"key\"");
+    std::string index = std::to_string(i + 1);
+    json option = OptionOf(keys[i], where, options);
+    objects->push_back(Object("symb", "registry_key_variable_" + index,
+                              {{"variable_id", 2500 + i + 1}, {"name", "RegistryKey" + index},
+                               {"value", Text(keys[i]["key"], Member(where, "key"))}}));
+    json key = {{"variable", "RegistryKey" + index}, {"options", option}, {"install_mode", kKeyInstallMode},
+                {"removal_mode", kKeyRemovalMode}};
+    key["view"] = keys[i].contains("view") ? Number(keys[i]["view"], Member(where, "view"), 5) : 0;
+    objects->push_back(Object("regk", "registry_key_" + index, std::move(key)));
+    if (!keys[i].contains("values")) continue;
+    if (!keys[i]["values"].is_object()) Refuse(Member(where, "values"), "the values are an object of names and data");
+    for (const auto& value : keys[i]["values"].items()) {
+      auto [data, type] = ValueData(value.value(), Member(Member(where, "values"), value.key()));
+      objects->push_back(Object("regv", "registry_value_" + std::to_string(++values),
+                                {{"key", "@registry_key_" + index}, {"name", value.key()}, {"data", data},
+                                 {"value_type", type}, {"options", option}, {"install_mode", kValueInstallMode},
+                                 {"removal_mode", kValueRemovalMode}}));
+    }
+  }
+}
+
 void AddPageControls(json* objects) {
   objects->push_back(Object("c003", "license_agree", {{"control_id", 1041}, {"variable", "LicenseAccepted"},
                                                       {"checked_value", "1"}, {"unchecked_value", "0"}}));
   objects->push_back(Object("c002", "license_next", {{"control_id", 12324}, {"condition", "LicenseAccepted = 1"}}));
+  objects->push_back(Object("c008", "options_tree", {{"control_id", 1050}}));
+  objects->push_back(Object("c010", "options_size", {{"control_id", 1053}, {"variable", "OptionSize"}, {"display", 1}}));
+  objects->push_back(
+      Object("c010", "options_required", {{"control_id", 1055}, {"variable", "RequiredBytes"}, {"display", 1}}));
+  objects->push_back(Object("c010", "options_left", {{"control_id", 1059}, {"variable", "LeftBytes"}, {"display", 1}}));
+  objects->push_back(  // flag 0x2: the folder may not be left empty
+      Object("c004", "options_folder", {{"control_id", 1061}, {"variable", "KesProductFolder"}, {"flags", "0x2"}}));
   objects->push_back(Object("c010", "progress_main", {{"control_id", 1070}, {"variable", "ProgressText"}}));
   objects->push_back(Object("c010", "progress_detail", {{"control_id", 1071}, {"variable", "ProgressDetail"}}));
+  objects->push_back(Object("c017", "progress_bar", {{"control_id", 1072}, {"variable", "ProgressPosition"}}));
   objects->push_back(
       Object("c010", "progress_percent", {{"control_id", 1073}, {"variable", "ProgressPosition"}, {"display", 2}}));
 }
@@ -259,7 +330,7 @@ json PageObjects(const Page& page, json* objects) {
 // progress page while it prepares, installs and completes, then the pages after it.
 void AddSequences(const json& product, json* objects) {
   std::set<std::string> wanted = WantedPages(product);
-  if (wanted.count("license") || wanted.count("progress")) AddPageControls(objects);
+  if (!wanted.empty()) AddPageControls(objects);
   json before = json::array(), installing = json::array(), after = json::array();
   bool installed = false;
   for (const Page& page : kPages) {
@@ -272,8 +343,10 @@ void AddSequences(const json& product, json* objects) {
   objects->push_back(Action("a142", "resolve_paths", "Resolve paths", 565));
   objects->push_back(Action("a135", "create_folders", "Create folders", 573));
   objects->push_back(Action("a115", "install_files", "Install files", 543));
+  objects->push_back(Action("a119", "install_registry", "Install registry", 547));
   objects->push_back(Action("a101", "complete", "Complete", 529));
-  for (const char* step : {"@prepare", "@resolve_paths", "@create_folders", "@install_files", "@complete"})
+  for (const char* step :
+       {"@prepare", "@resolve_paths", "@create_folders", "@install_files", "@install_registry", "@complete"})
     installing.push_back(step);
   objects->push_back(Object("aseq", "installing", {{"name", "Installing"}, {"actions", installing}}));
   objects->push_back(Action("a001", "run_installing", "Install", 513, {{"sequence", "@installing"}}));
@@ -315,12 +388,14 @@ json ShortFormExpand(const json& document, const std::u16string& base) {
   if (!document.is_object() || !document.contains("product")) return document;
   const json& product = document["product"];
   AllowOnly(product, "product",
-            {"name", "version", "publisher", "web_site", "email", "copyright", "folder", "options", "files", "pages"});
+            {"name", "version", "publisher", "web_site", "email", "copyright", "folder", "options", "files", "registry",
+             "pages"});
   json objects = json::array();
   std::vector<std::string> options = AddOptions(product, &objects);
   objects.insert(objects.begin(), Installation(product, options));
   AddVariables(product, &objects);
   AddFiles(product, base, options, &objects);
+  AddRegistry(product, options, &objects);
   AddSequences(product, &objects);
 
   json expanded = document;
