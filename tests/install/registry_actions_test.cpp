@@ -13,12 +13,13 @@
 #include "install/registry_actions.h"
 #include "install/registry_items.h"
 #include "tests/actions/runner_fixture.h"
+#include "tests/runtime/windows_test_support.h"
 
 namespace {
 
 using runner_test::RunnerTest;
-
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+using test_support::RegistryValueText;
+using test_support::W;
 
 class RegistryActions : public RunnerTest {
  protected:
@@ -72,22 +73,7 @@ class RegistryActions : public RunnerTest {
     RegCloseKey(key);
   }
   // "<absent>", or the type and the data as text: "1:abc" for strings, "4:7" for numbers, hex else.
-  std::string Get(const char16_t* name) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey_), 0, KEY_READ, &key)) return "<no key>";
-    BYTE data[4096];
-    DWORD size = sizeof data, type = 0;
-    LSTATUS status = RegQueryValueExW(key, reinterpret_cast<LPCWSTR>(name), nullptr, &type, data, &size);
-    RegCloseKey(key);
-    if (status) return "<absent>";
-    std::string out = std::to_string(type) + ":";
-    if (type == REG_SZ || type == REG_EXPAND_SZ)
-      return out + TextToUtf8(reinterpret_cast<const char16_t*>(data), size / 2 ? size / 2 - 1 : 0);
-    if (type == REG_DWORD) return out + std::to_string(*reinterpret_cast<DWORD*>(data));
-    static const char kHex[] = "0123456789ABCDEF";
-    for (DWORD i = 0; i < size; ++i) out += std::string{kHex[data[i] >> 4], kHex[data[i] & 15]};
-    return out;
-  }
+  std::string Get(const char16_t* name) { return RegistryValueText(HKEY_CURRENT_USER, subkey_, name); }
   bool KeyExists() {
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey_), 0, KEY_READ, &key)) return false;

@@ -25,6 +25,31 @@ inline std::u16string CreateUniqueTempFolder(const char16_t* prefix) {
   }
 }
 
+// A registry value as "TYPE:DATA" for the tests: strings (REG_SZ, REG_EXPAND_SZ) as UTF-8 text
+// without the terminator, REG_DWORD in decimal, any other type as upper-case hex bytes; "<no key>" or
+// "<absent>" when there is nothing to read. `view` adds KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+inline std::string RegistryValueText(HKEY root, const std::u16string& subkey, const char16_t* name, REGSAM view = 0) {
+  HKEY key;
+  if (RegOpenKeyExW(root, W(subkey), 0, KEY_READ | view, &key)) return "<no key>";
+  BYTE data[4096];
+  DWORD size = sizeof data, type = 0;
+  LSTATUS status = RegQueryValueExW(key, reinterpret_cast<LPCWSTR>(name), nullptr, &type, data, &size);
+  RegCloseKey(key);
+  if (status) return "<absent>";
+  std::string out = std::to_string(type) + ":";
+  if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    int units = size / 2 ? int(size / 2 - 1) : 0;
+    char text[8192];
+    int length = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(data), units, text, sizeof text, nullptr,
+                                     nullptr);
+    return out + std::string(text, size_t(length));
+  }
+  if (type == REG_DWORD) return out + std::to_string(*reinterpret_cast<DWORD*>(data));
+  static const char kHex[] = "0123456789ABCDEF";
+  for (DWORD i = 0; i < size; ++i) out += std::string{kHex[data[i] >> 4], kHex[data[i] & 15]};
+  return out;
+}
+
 // A fresh folder in the temporary folder, removed with its files by the destructor.
 class TempFolder {
  public:

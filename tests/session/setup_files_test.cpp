@@ -455,3 +455,36 @@ TEST(SetupFiles, InstallingAFileCancelsItsPendingDeletion) {
   EXPECT_EQ(pending.find(target), std::u16string::npos) << "the deletion of the installed file is cancelled";
   EXPECT_NE(pending.find(other), std::u16string::npos) << "another deletion stays";
 }
+
+// With 32-bit file-system redirection off around target paths, a file for <$syspath(0)> lands in
+// the native system folder (system32) and one for <$syspath(1)> in syswow64, from the 32-bit
+// Setup.exe as from the 64-bit one (label wow64).
+TEST(SetupFiles, SystemFoldersAreTheRealOnes) {
+  Workspace w;
+  CreateDirectoryW(W(w.Path(u"in")), nullptr);
+  const std::string stem = "setup_e2e_" + std::to_string(GetCurrentProcessId());
+  WriteBytes(w.Path(u"in\\") + TextFromUtf8(stem + "_native.txt"), "native");
+  WriteBytes(w.Path(u"in\\") + TextFromUtf8(stem + "_wow.txt"), "wow");
+  std::string objects = R"(
+    {"tag": "symb", "name": "system_variable", "fields": {"variable_id": 1300, "name": "SystemFolder", "value": "<$syspath(0)>"}},
+    {"tag": "symb", "name": "wow_variable", "fields": {"variable_id": 1301, "name": "Wow64SystemFolder", "value": "<$syspath(1)>"}},
+    {"tag": "fldr", "name": "system", "fields": {"variable": "SystemFolder", "install_mode": 4, "removal_mode": 0}},
+    {"tag": "fldr", "name": "wow", "fields": {"variable": "Wow64SystemFolder", "install_mode": 4, "removal_mode": 0}},
+    {"tag": "a142", "name": "resolve", "fields": {"name": "Resolve", "progress_text_id": 565}},
+    {"tag": "a135", "name": "folders", "fields": {"name": "Folders", "progress_text_id": 573}},
+    {"tag": "a115", "name": "files", "fields": {"name": "Files", "progress_text_id": 543}},)" +
+                        FileItem("native", "system", stem + "_native.txt", 4) +
+                        FileItem("wow", "wow", stem + "_wow.txt", 4) + Sequence();
+  SetupRun run = Start(w, Build(w, Project(w, R"(, "first_sequence": "@main")", objects)), u"/q2");
+  EXPECT_EQ(run.exit_code, 0u) << run.log;
+  // A 32-bit test program sees the native system folder as "Sysnative".
+  const std::u16string native = sizeof(void*) == 4 ? u"C:\\windows\\Sysnative\\" : u"C:\\windows\\system32\\";
+  const std::u16string wow = u"C:\\windows\\syswow64\\";
+  EXPECT_EQ(ReadBytes(native + TextFromUtf8(stem + "_native.txt")), "native") << run.log;
+  EXPECT_EQ(ReadBytes(wow + TextFromUtf8(stem + "_wow.txt")), "wow") << run.log;
+  EXPECT_FALSE(Exists(wow + TextFromUtf8(stem + "_native.txt"))) << "not redirected into syswow64";
+  for (const std::u16string& file : {native + TextFromUtf8(stem + "_native.txt"), wow + TextFromUtf8(stem + "_wow.txt")}) {
+    SetFileAttributesW(W(file), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(W(file));
+  }
+}

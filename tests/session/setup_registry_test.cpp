@@ -39,22 +39,7 @@ class TestKey {
     RegCloseKey(key);
   }
   // "<absent>" or "type:data" (strings as text, DWORD in decimal, other types in hex).
-  std::string Get(const char16_t* name, REGSAM view = 0) const {
-    HKEY key;
-    if (RegOpenKeyExW(root_, W(subkey_), 0, KEY_READ | view, &key)) return "<no key>";
-    BYTE data[4096];
-    DWORD size = sizeof data, type = 0;
-    LSTATUS status = RegQueryValueExW(key, reinterpret_cast<LPCWSTR>(name), nullptr, &type, data, &size);
-    RegCloseKey(key);
-    if (status) return "<absent>";
-    std::string out = std::to_string(type) + ":";
-    if (type == REG_SZ || type == REG_EXPAND_SZ)
-      return out + TextToUtf8(reinterpret_cast<const char16_t*>(data), size / 2 ? size / 2 - 1 : 0);
-    if (type == REG_DWORD) return out + std::to_string(*reinterpret_cast<DWORD*>(data));
-    static const char kHex[] = "0123456789ABCDEF";
-    for (DWORD i = 0; i < size; ++i) out += std::string{kHex[data[i] >> 4], kHex[data[i] & 15]};
-    return out;
-  }
+  std::string Get(const char16_t* name, REGSAM view = 0) const { return RegistryValueText(root_, subkey_, name, view); }
 
  private:
   void Remove() const {

@@ -32,16 +32,6 @@ std::string ExampleProject(const Workspace& w, const std::string& key) {
   return project.dump();
 }
 
-std::string ValueOf(HKEY key, const wchar_t* name, DWORD* type) {
-  BYTE data[512];
-  DWORD size = sizeof data;
-  if (RegQueryValueExW(key, name, nullptr, type, data, &size)) return "(missing)";
-  if (*type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(data));
-  std::u16string text(reinterpret_cast<const char16_t*>(data), size / 2);
-  for (char16_t& c : text) c = c ? c : u'|';  // multi-strings: one bar between texts
-  return TextToUtf8(text);
-}
-
 }  // namespace
 
 TEST(SetupShortForm, ExampleInstallsItsFilesAndRegistryValues) {
@@ -74,24 +64,17 @@ TEST(SetupShortForm, ExampleInstallsItsFilesAndRegistryValues) {
     EXPECT_EQ(ReadBytes(w.Path(u"Product\\") + file.installed), expected) << Utf8(file.installed);
   }
 
-  HKEY installed;
-  std::u16string wide = TextFromUtf8(key);
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, W(wide), 0, KEY_READ, &installed), 0l) << run.log;
+  std::u16string subkey = TextFromUtf8(key);
   const struct {
-    const wchar_t* name;
-    DWORD type;
-    std::string data;
+    const char16_t* name;
+    std::string shown;  // type and data
   } kValues[] = {
-      {L"InstallPath", REG_SZ, Utf8(w.Path(u"Product")) + "|"},
-      {L"Version", REG_SZ, "2.1.0.7|"},
-      {L"Launches", REG_DWORD, "0"},
-      {L"Separators", REG_MULTI_SZ, ",|;|:||"},
+      {u"InstallPath", "1:" + Utf8(w.Path(u"Product"))},
+      {u"Version", "1:2.1.0.7"},
+      {u"Launches", "4:0"},
+      {u"Separators", "7:2C0000003B0000003A0000000000"},  // ",", ";", ":" as UTF-16 texts
   };
-  for (const auto& value : kValues) {
-    DWORD type = 0;
-    EXPECT_EQ(ValueOf(installed, value.name, &type), value.data) << TextToUtf8(reinterpret_cast<const char16_t*>(value.name));
-    EXPECT_EQ(type, value.type);
-  }
-  RegCloseKey(installed);
+  for (const auto& value : kValues)
+    EXPECT_EQ(RegistryValueText(HKEY_CURRENT_USER, subkey, value.name), value.shown) << Utf8(value.name);
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\SetupTests");
 }

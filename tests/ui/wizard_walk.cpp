@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "resources/dialog_ids.h"
@@ -19,7 +20,7 @@ constexpr DWORD kPageWaitMs = 120000;
 
 struct Search {
   DWORD process;
-  HWND skip;
+  const std::set<HWND>* seen;
   HWND found;
 };
 
@@ -28,15 +29,15 @@ BOOL CALLBACK FindPage(HWND window, LPARAM argument) {
   auto* search = reinterpret_cast<Search*>(argument);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process != search->process || window == search->skip || !IsWindowVisible(window)) return TRUE;
+  if (process != search->process || search->seen->count(window) || !IsWindowVisible(window)) return TRUE;
   if (!GetDlgItem(window, IDC_NEXT) && !GetDlgItem(window, IDC_FINISH) && !GetDlgItem(window, IDCANCEL)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-// The next page other than `previous`; null when the installer ended or no page came in time.
-HWND NextPage(const PROCESS_INFORMATION& process, HWND previous) {
-  Search search{process.dwProcessId, previous, nullptr};
+// The next page not seen before; null when the installer ended or no page came in time.
+HWND NextPage(const PROCESS_INFORMATION& process, const std::set<HWND>& seen) {
+  Search search{process.dwProcessId, &seen, nullptr};
   for (DWORD waited = 0; waited < kPageWaitMs; waited += 100) {
     EnumWindows(FindPage, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
@@ -64,8 +65,8 @@ bool Enabled(HWND page, int control) {
   return button && IsWindowEnabled(button);
 }
 
-// Ticks the agreement when there is one and presses Next or Finish once it is enabled; false on a
-// page that has neither (the progress page goes by itself).
+// Ticks the agreement when there is one and presses Next or Finish once it is enabled; false on the
+// progress page.
 bool GoOn(HWND page) {
   if (GetDlgItem(page, IDC_PROGRESS_MAIN_TEXT)) return false;
   if (HWND agree = GetDlgItem(page, IDC_LICENSE_AGREE)) {
@@ -99,19 +100,19 @@ int wmain(int argc, wchar_t** argv) {
     fprintf(stderr, "wizard_walk: cannot start the installer (error %lu)\n", GetLastError());
     return 1;
   }
-  HWND page = nullptr;
-  for (int number = 1; (page = NextPage(process, page)) != nullptr; ++number) {
+  std::set<HWND> seen;
+  HWND page;
+  for (int number = 1; (page = NextPage(process, seen)) != nullptr; ++number) {
+    seen.insert(page);
     char name[64];
     snprintf(name, sizeof name, "%02d_%s.png", number, PageName(page));
     bool saved = ScreenshotOfWindow(page, folder + u"\\" + std::u16string(name, name + strlen(name)));
     printf("wizard_walk: page %d, %s%s\n", number, PageName(page), saved ? "" : " (no screenshot)");
     fflush(stdout);
-    if (GoOn(page)) {
+    // A page with Next or Finish is left by pressing it; the progress page stays while the next
+    // page comes over it.
+    if (GoOn(page))
       for (int i = 0; i < 200 && IsWindow(page) && IsWindowVisible(page); ++i) Sleep(50);
-    } else {
-      while (IsWindow(page) && IsWindowVisible(page) && WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT) {
-      }
-    }
   }
   DWORD code = FinishProgram(&process, kPageWaitMs);
   printf("wizard_walk: the installer ended with exit code %ld\n", long(code));

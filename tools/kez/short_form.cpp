@@ -44,7 +44,6 @@ const Variable kVariables[] = {
     {1005, "Email", "email", ""},
     {1006, "Copyright", "copyright", ""},
     {1007, "LicenseAccepted", nullptr, "0"},
-    {518, "OptionSize", nullptr, ""},
     {520, "RequiredBytes", nullptr, "0"},
     {429, "LeftBytes", nullptr, "0"},
 };
@@ -62,7 +61,7 @@ const Page kPages[] = {
     {"welcome", 75, true, nullptr},
     {"license", 66, true, R"(["@license_agree", "@license_next"])"},
     {"readme", 70, true, nullptr},
-    {"options", 67, true, R"(["@options_tree", "@options_size", "@options_required", "@options_left", "@options_folder"])"},
+    {"options", 67, true, R"(["@options_required", "@options_left", "@options_folder"])"},
     {"progress", 68, false, R"(["@progress_main", "@progress_detail", "@progress_bar", "@progress_percent"])"},
     {"finish", 65, true, nullptr},
 };
@@ -287,8 +286,6 @@ void AddPageControls(json* objects) {
   objects->push_back(Object("c003", "license_agree", {{"control_id", 1041}, {"variable", "LicenseAccepted"},
                                                       {"checked_value", "1"}, {"unchecked_value", "0"}}));
   objects->push_back(Object("c002", "license_next", {{"control_id", 12324}, {"condition", "LicenseAccepted = 1"}}));
-  objects->push_back(Object("c008", "options_tree", {{"control_id", 1050}}));
-  objects->push_back(Object("c010", "options_size", {{"control_id", 1053}, {"variable", "OptionSize"}, {"display", 1}}));
   objects->push_back(
       Object("c010", "options_required", {{"control_id", 1055}, {"variable", "RequiredBytes"}, {"display", 1}}));
   objects->push_back(Object("c010", "options_left", {{"control_id", 1059}, {"variable", "LeftBytes"}, {"display", 1}}));
