@@ -473,8 +473,8 @@ TEST(SetupFiles, SystemFoldersAreTheRealOnes) {
     {"tag": "a142", "name": "resolve", "fields": {"name": "Resolve", "progress_text_id": 565}},
     {"tag": "a135", "name": "folders", "fields": {"name": "Folders", "progress_text_id": 573}},
     {"tag": "a115", "name": "files", "fields": {"name": "Files", "progress_text_id": 543}},)" +
-                        FileItem("native", "system", stem + "_native.txt", 4) +
-                        FileItem("wow", "wow", stem + "_wow.txt", 4) + Sequence();
+                        FileItem("native_file", "system", stem + "_native.txt", 4) +
+                        FileItem("wow_file", "wow", stem + "_wow.txt", 4) + Sequence();
   SetupRun run = Start(w, Build(w, Project(w, R"(, "first_sequence": "@main")", objects)), u"/q2");
   EXPECT_EQ(run.exit_code, 0u) << run.log;
   // A 32-bit test program sees the native system folder as "Sysnative".
