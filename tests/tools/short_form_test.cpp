@@ -89,6 +89,9 @@ TEST_F(ShortFormTest, ProductExpandsIntoTheInstallersObjects) {
   EXPECT_EQ(Find(expanded, "option_main")["fields"]["state_if_false"], 4);
   EXPECT_EQ(Find(expanded, "option_docs")["fields"]["state_if_false"], 2);
   EXPECT_EQ(Find(expanded, "option_docs")["fields"]["title"], "Manuals");
+  // Each option's sizes are the bytes of its files (three bytes each here).
+  EXPECT_EQ(Find(expanded, "option_main")["fields"]["install_size"], 9);
+  EXPECT_EQ(Find(expanded, "option_docs")["fields"]["removal_size"], 9);
 
   // Every file with its option and a folder item whose variable names its folder below the product
   // folder; each folder item's parent is the folder above it.

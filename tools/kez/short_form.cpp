@@ -205,6 +205,17 @@ json OptionOf(const json& item, const std::string& where, const std::vector<std:
   return list;
 }
 
+// Each option's install and removal size: the bytes of the files it installs.
+void SetOptionSizes(const std::map<std::string, uint64_t>& sizes, json* objects) {
+  for (json& object : *objects) {
+    if (object["tag"] != "cmp9") continue;
+    auto size = sizes.find(object["name"].get<std::string>());
+    if (size == sizes.end()) continue;
+    object["fields"]["install_size"] = size->second;
+    object["fields"]["removal_size"] = size->second;
+  }
+}
+
 void AddFiles(const json& product, const std::u16string& base, const std::vector<std::string>& options,
               json* objects) {
   if (!product.contains("files")) return;
@@ -212,6 +223,7 @@ void AddFiles(const json& product, const std::u16string& base, const std::vector
   if (!files.is_array()) Refuse("product.files", "the files are an array");
   Folders folders(objects);
   std::set<std::string> targets;
+  std::map<std::string, uint64_t> sizes;  // by option object name
   for (size_t i = 0; i < files.size(); ++i) {
     std::string where = Item("product.files", i);
     AllowOnly(files[i], where, {"source", "target", "option"});
@@ -229,8 +241,10 @@ void AddFiles(const json& product, const std::u16string& base, const std::vector
                           {"fields", {{"folder", folders.Reference(folder)}, {"name", match.name},
                                       {"options", option}, {"install_mode", kFileInstallMode},
                                       {"removal_mode", kFileRemovalMode}}}});
+      if (!option.empty()) sizes[option[0].get<std::string>().substr(1)] += match.size;
     }
   }
+  SetOptionSizes(sizes, objects);
 }
 
 // A registry value's data and type from its JSON value: a text is a string (type 1), a number a

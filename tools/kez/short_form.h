@@ -4,6 +4,7 @@
 // their controls, and the install sequence. The project's own "objects" are kept: one with the name
 // of a generated object replaces it, the others are added after the generated ones.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct ShortFormMatch {
   std::string source;     // relative to base
   std::string subfolder;  // the file's folder below the pattern's folder ("" or "a/b")
   std::string name;       // the file name
+  uint64_t size;          // its size in bytes
 };
 std::vector<ShortFormMatch> ShortFormFiles(const std::string& pattern, const std::u16string& base,
                                            const std::string& where);

@@ -59,7 +59,7 @@ std::vector<ShortFormMatch> ShortFormFiles(const std::string& pattern, const std
     std::string below = Utf8Of(entry.path().parent_path().lexically_relative(root));
     if (below == ".") below.clear();
     std::string prefix = folder.empty() ? "" : folder + "/";
-    found.push_back({prefix + (below.empty() ? "" : below + "/") + name, below, name});
+    found.push_back({prefix + (below.empty() ? "" : below + "/") + name, below, name, entry.file_size(error)});
   };
   if (last == "**") {
     for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) take(*it);
