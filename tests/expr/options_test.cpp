@@ -38,7 +38,7 @@ LRESULT CALLBACK Listener(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-struct OptionSpec {
+struct OptionFields {
   const char16_t* name;
   int32_t state_if_false;
   int32_t installed;
@@ -88,16 +88,16 @@ class Options : public ::testing::Test {
     return v;
   }
   // An option available everywhere whose empty condition gives `state_if_false`.
-  SetupObject* Option(uint64_t id, const OptionSpec& spec, const std::vector<uint64_t>& children = {}) {
+  SetupObject* Option(uint64_t id, const OptionFields& fields, const std::vector<uint64_t>& children = {}) {
     SetupObject* o = BuilderAddObject(db_, TagOf("cmp9"), id);
-    BuilderSetText(o, kOptionName, spec.name);
+    BuilderSetText(o, kOptionName, fields.name);
     BuilderSetU32(o, kOptionArchitectureMask, kAll);
     BuilderSetU32(o, kOptionCapabilityMask, kAll);
-    BuilderSetInt(o, kOptionStateIfFalse, spec.state_if_false);
+    BuilderSetInt(o, kOptionStateIfFalse, fields.state_if_false);
     BuilderSetInt(o, kOptionStateIfTrue, kSelectionSelected);
-    BuilderSetInt(o, kOptionSelection, spec.state_if_false);
-    BuilderSetInt(o, kOptionInstalled, spec.installed);
-    BuilderSetU32(o, kOptionFlags, spec.flags);
+    BuilderSetInt(o, kOptionSelection, fields.state_if_false);
+    BuilderSetInt(o, kOptionInstalled, fields.installed);
+    BuilderSetU32(o, kOptionFlags, fields.flags);
     if (!children.empty()) BuilderSetIdList(o, kOptionChildIds, children.data(), uint32_t(children.size()));
     return o;
   }
@@ -269,9 +269,9 @@ class OptionPlan : public Options {
   // not selected with its child Debug selected; Old not selected and not installed. Files: one of
   // Docs, one of no option.
   void Build() {
-    auto sized = [this](uint64_t id, const OptionSpec& spec, uint64_t install, uint64_t removal,
+    auto sized = [this](uint64_t id, const OptionFields& fields, uint64_t install, uint64_t removal,
                         const std::vector<uint64_t>& children = {}) {
-      SetupObject* o = Option(id, spec, children);
+      SetupObject* o = Option(id, fields, children);
       BuilderSetU64(o, kOptionInstallSize, install);
       BuilderSetU64(o, kOptionRemovalSize, removal);
     };
