@@ -35,6 +35,9 @@ bool ControlBindOption(ControlInstance* instance);
 void ControlReleaseOption(ControlInstance* instance);
 void ControlShowOptionState(HWND window, int32_t state);
 void ControlRequestOption(ControlInstance* instance, LRESULT check);
+// The binding's own messages (bind, option changed, destroy) for the handlers of these controls:
+// true when `message` is one of them, with *handled the value the handler returns.
+bool ControlOptionMessage(ControlInstance* instance, uint32_t message, intptr_t* result, int* handled);
 
 // Display kinds of static texts (c010, slot 14).
 enum : int32_t {

@@ -6,6 +6,7 @@
 #include "expr/option_states.h"
 #include "ui/control_framework.h"
 #include "ui/control_methods.h"
+#include "ui/dialog_messages.h"
 
 namespace {
 
@@ -40,4 +41,23 @@ void ControlRequestOption(ControlInstance* instance, LRESULT check) {
                                              : kOptionRequestKeep;
   OptionSetState(instance->database, instance->option, request, instance->window);
   ControlShowOptionState(instance->window, OptionSelection(instance->option));
+}
+
+bool ControlOptionMessage(ControlInstance* instance, uint32_t message, intptr_t* result, int* handled) {
+  switch (message) {
+    case kControlBindMessage:
+      ControlBindOption(instance);
+      *handled = 0;
+      return true;
+    case kOptionChangedMessage:
+      if (instance->option) ControlShowOptionState(instance->window, OptionSelection(instance->option));
+      *result = 0;
+      *handled = 1;
+      return true;
+    case WM_NCDESTROY:
+      ControlReleaseOption(instance);
+      *handled = 0;
+      return true;
+  }
+  return false;
 }

@@ -87,17 +87,9 @@ void SetFromText(ControlInstance* instance, void* window, SetupObject*, const ch
 }
 
 int Handler(ControlInstance* instance, void*, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) {
+  int handled;
+  if (ControlOptionMessage(instance, message, result, &handled)) return handled;
   switch (message) {
-    case kControlBindMessage:
-      ControlBindOption(instance);
-      return 0;
-    case kOptionChangedMessage:
-      if (instance->option) ControlShowOptionState(instance->window, OptionSelection(instance->option));
-      *result = 0;
-      return 1;
-    case WM_NCDESTROY:
-      ControlReleaseOption(instance);
-      return 0;
     case kReflectedCommand:
       if (HIWORD(wParam) != BN_CLICKED) return 0;
       if ((GetWindowLongW(instance->window, GWL_STYLE) & BS_TYPEMASK) == BS_RADIOBUTTON)
