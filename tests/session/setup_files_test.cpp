@@ -18,13 +18,6 @@ using namespace test_support;
 
 namespace {
 
-// Sets SETUP_FAULT for the runs of one test.
-class FaultGuard {
- public:
-  explicit FaultGuard(const wchar_t* fault) { SetEnvironmentVariableW(L"SETUP_FAULT", fault); }
-  ~FaultGuard() { SetEnvironmentVariableW(L"SETUP_FAULT", nullptr); }
-};
-
 uint64_t LastWrite(const std::u16string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) return 0;

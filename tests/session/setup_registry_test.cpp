@@ -100,6 +100,15 @@ void PutExisting(const TestKey& key) {
   key.Put(u"Item1", REG_SZ, Utf16Bytes(u"taken"));
 }
 
+// The key holds what PutExisting put there, with their types, and none of the values the runs write.
+void ExpectAsPut(const TestKey& key) {
+  EXPECT_EQ(key.Get(u"Existing"), "4:7");
+  EXPECT_EQ(key.Get(u"Path"), "2:C:\\Bin");
+  EXPECT_EQ(key.Get(u"Item1"), "1:taken");
+  for (const char16_t* name : {u"Text", u"Number", u"Counter", u"Multi", u"Binary", u"Item2"})
+    EXPECT_EQ(key.Get(name), "<absent>") << Utf8(name);
+}
+
 }  // namespace
 
 TEST(SetupRegistry, InstallWritesValuesAndRemovalRestoresThem) {
@@ -138,11 +147,7 @@ TEST(SetupRegistry, FailureAfterTheRegistryActionRestoresValuesWithTheirType) {
   SetupRun run = Start(w, setup, u"/q2");
   EXPECT_NE(run.exit_code, 0u) << run.log;
   EXPECT_TRUE(run.Has("QEL:I3210\\|[^|]*\\|Rolling back the installation")) << run.log;
-  EXPECT_EQ(key.Get(u"Existing"), "4:7");
-  EXPECT_EQ(key.Get(u"Path"), "2:C:\\Bin");
-  EXPECT_EQ(key.Get(u"Item1"), "1:taken");
-  for (const char16_t* name : {u"Text", u"Number", u"Counter", u"Multi", u"Binary", u"Item2"})
-    EXPECT_EQ(key.Get(name), "<absent>") << Utf8(name);
+  ExpectAsPut(key);
 }
 
 // Only test trees refuse writes on request.
@@ -159,18 +164,13 @@ TEST(SetupRegistry, RefusedWriteAbortsAndRollsBack) {
     key.Clear();
     PutExisting(key);
     Workspace temp;
-    SetEnvironmentVariableW(L"SETUP_FAULT", W(u"write:" + TextFromUtf8(std::to_string(n))));
+    FaultGuard fault(W(u"write:" + TextFromUtf8(std::to_string(n))));
     run = Start(temp, setup, u"/q2");
-    SetEnvironmentVariableW(L"SETUP_FAULT", nullptr);
   }
   ASSERT_TRUE(run.Has("QEL:E0018\\|[^|]*\\|" + key.Path() + "\\|[^|]*\\|5\n")) << run.log;
   EXPECT_EQ(run.exit_code, 6u) << run.log;
   EXPECT_TRUE(run.Has("QEL:W1720\\|[^|]*\\|0x00000008\\|")) << run.log;
-  EXPECT_EQ(key.Get(u"Existing"), "4:7");
-  EXPECT_EQ(key.Get(u"Path"), "2:C:\\Bin");
-  EXPECT_EQ(key.Get(u"Item1"), "1:taken");
-  for (const char16_t* name : {u"Text", u"Number", u"Counter", u"Multi", u"Binary", u"Item2"})
-    EXPECT_EQ(key.Get(name), "<absent>") << Utf8(name);
+  ExpectAsPut(key);
 }
 #endif
 

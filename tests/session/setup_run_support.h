@@ -47,4 +47,13 @@ std::u16string Build(const Workspace& w, const std::string& project);
 // the one log file it leaves there.
 SetupRun Start(const Workspace& w, const std::u16string& program, const std::u16string& arguments);
 
+// Sets SETUP_FAULT (the fault plan of the test trees' Setup.exe) for the runs started while it lives.
+class FaultGuard {
+ public:
+  explicit FaultGuard(const wchar_t* fault) { SetEnvironmentVariableW(L"SETUP_FAULT", fault); }
+  ~FaultGuard() { SetEnvironmentVariableW(L"SETUP_FAULT", nullptr); }
+  FaultGuard(const FaultGuard&) = delete;
+  FaultGuard& operator=(const FaultGuard&) = delete;
+};
+
 }  // namespace setup_run
