@@ -52,18 +52,35 @@ struct Page {
   const char* name;
   int template_id;
   bool modal;
-  const char* controls;  // generated control objects of the page, as references
 };
 
 // Standard pages in the order the wizard shows them (README, the wizard's control ids). The progress
 // page is modeless: it stays while the installing sequence runs and closes when that sequence ends.
 const Page kPages[] = {
-    {"welcome", 75, true, nullptr},
-    {"license", 66, true, R"(["@license_agree", "@license_next"])"},
-    {"readme", 70, true, nullptr},
-    {"options", 67, true, R"(["@options_required", "@options_left", "@options_folder"])"},
-    {"progress", 68, false, R"(["@progress_main", "@progress_detail", "@progress_bar", "@progress_percent"])"},
-    {"finish", 65, true, nullptr},
+    {"welcome", 75, true}, {"license", 66, true},   {"readme", 70, true},
+    {"options", 67, true}, {"progress", 68, false}, {"finish", 65, true},
+};
+
+struct PageControl {
+  const char* page;
+  const char* tag;
+  const char* name;
+  const char* fields;  // JSON
+};
+
+// The control objects each page gets: the licence's check box enables Next; the options page's
+// folder box (flag 0x2: it may not be left empty) and space texts; the progress page's texts and bar.
+const PageControl kPageControls[] = {
+    {"license", "c003", "license_agree",
+     R"({"control_id": 1041, "variable": "LicenseAccepted", "checked_value": "1", "unchecked_value": "0"})"},
+    {"license", "c002", "license_next", R"({"control_id": 12324, "condition": "LicenseAccepted = 1"})"},
+    {"options", "c010", "options_required", R"({"control_id": 1055, "variable": "RequiredBytes", "display": 1})"},
+    {"options", "c010", "options_left", R"({"control_id": 1059, "variable": "LeftBytes", "display": 1})"},
+    {"options", "c004", "options_folder", R"({"control_id": 1061, "variable": "KesProductFolder", "flags": "0x2"})"},
+    {"progress", "c010", "progress_main", R"({"control_id": 1070, "variable": "ProgressText"})"},
+    {"progress", "c010", "progress_detail", R"({"control_id": 1071, "variable": "ProgressDetail"})"},
+    {"progress", "c017", "progress_bar", R"({"control_id": 1072, "variable": "ProgressPosition"})"},
+    {"progress", "c010", "progress_percent", R"({"control_id": 1073, "variable": "ProgressPosition", "display": 2})"},
 };
 
 json Object(const char* tag, const std::string& name, json fields) {
@@ -296,22 +313,6 @@ void AddRegistry(const json& product, const std::vector<std::string>& options, j
   }
 }
 
-void AddPageControls(json* objects) {
-  objects->push_back(Object("c003", "license_agree", {{"control_id", 1041}, {"variable", "LicenseAccepted"},
-                                                      {"checked_value", "1"}, {"unchecked_value", "0"}}));
-  objects->push_back(Object("c002", "license_next", {{"control_id", 12324}, {"condition", "LicenseAccepted = 1"}}));
-  objects->push_back(
-      Object("c010", "options_required", {{"control_id", 1055}, {"variable", "RequiredBytes"}, {"display", 1}}));
-  objects->push_back(Object("c010", "options_left", {{"control_id", 1059}, {"variable", "LeftBytes"}, {"display", 1}}));
-  objects->push_back(  // flag 0x2: the folder may not be left empty
-      Object("c004", "options_folder", {{"control_id", 1061}, {"variable", "KesProductFolder"}, {"flags", "0x2"}}));
-  objects->push_back(Object("c010", "progress_main", {{"control_id", 1070}, {"variable", "ProgressText"}}));
-  objects->push_back(Object("c010", "progress_detail", {{"control_id", 1071}, {"variable", "ProgressDetail"}}));
-  objects->push_back(Object("c017", "progress_bar", {{"control_id", 1072}, {"variable", "ProgressPosition"}}));
-  objects->push_back(
-      Object("c010", "progress_percent", {{"control_id", 1073}, {"variable", "ProgressPosition"}, {"display", 2}}));
-}
-
 // The pages asked for, in the wizard's order; refuses unknown and repeated names.
 std::set<std::string> WantedPages(const json& product) {
   std::set<std::string> wanted;
@@ -329,8 +330,14 @@ std::set<std::string> WantedPages(const json& product) {
 }
 
 json PageObjects(const Page& page, json* objects) {
+  json controls = json::array();
+  for (const PageControl& control : kPageControls) {
+    if (std::string(control.page) != page.name) continue;
+    objects->push_back(Object(control.tag, control.name, json::parse(control.fields)));
+    controls.push_back(std::string("@") + control.name);
+  }
   json fields = {{"template", page.template_id}};
-  if (page.controls) fields["controls"] = json::parse(page.controls);
+  if (!controls.empty()) fields["controls"] = std::move(controls);
   objects->push_back(Object("dlg ", std::string("page_") + page.name, std::move(fields)));
   objects->push_back(Action("a201", std::string("show_") + page.name, std::string("Show ") + page.name, 518,
                             {{"dialog", std::string("@page_") + page.name}, {"options", page.modal ? 1 : 0}}));
@@ -341,7 +348,6 @@ json PageObjects(const Page& page, json* objects) {
 // progress page while it prepares, installs and completes, then the pages after it.
 void AddSequences(const json& product, json* objects) {
   std::set<std::string> wanted = WantedPages(product);
-  if (!wanted.empty()) AddPageControls(objects);
   json before = json::array(), installing = json::array(), after = json::array();
   bool installed = false;
   for (const Page& page : kPages) {
