@@ -1,10 +1,11 @@
-// Puts file installation into the run: the action methods of a115, a116, a142, a135 and a136, and
-// the file journal's part of the preparation and the end of the session.
+// Puts file installation into the run: the action methods of a115, a116, a142, a135, a136, a117 and
+// a118, and the file journal's part of the preparation and the end of the session.
 #include "install/install_register.h"
 
 #include "install/file_install.h"
 #include "install/file_journal.h"
 #include "install/folder_actions.h"
+#include "install/shortcut_actions.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
 
@@ -33,6 +34,7 @@ void DeleteAllJournalFiles(ObjectTable* db) { FileJournalDeleteFiles(db, true); 
 void InstallRegister() {
   FileActionsRegister();
   FolderActionsRegister();
+  ShortcutActionsRegister();
   FileInstallationHooks& hooks = Hooks()->file_installation;
   hooks.start_rollback_journal = FileJournalPerformStagedCopies;
   hooks.finish_file_operations = FinishFileOperations;

@@ -142,6 +142,19 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("regv"), "value_type", 30, kAny},
     {TagOf("regv"), "previous_type", 31, kAny},
 
+    // shct: shortcut
+    {TagOf("shct"), "folder", 16, TagOf("fldr")},
+    {TagOf("shct"), "icon_file", 18, TagOf("file")},
+    {TagOf("shct"), "name", 20, kAny},
+    {TagOf("shct"), "description", 23, kAny},
+    {TagOf("shct"), "arguments", 26, kAny},
+    {TagOf("shct"), "target", 29, kAny},
+    {TagOf("shct"), "working_folder", 30, kAny},
+    {TagOf("shct"), "shortcut_path", 31, kAny},
+    {TagOf("shct"), "icon_index", 32, kAny},
+    {TagOf("shct"), "show_command", 33, kAny},
+    {TagOf("shct"), "shortcut_flags", 34, kAny},
+
     // dlg: dialog; c000: every control, and the controls with fields of their own
     {TagOf("dlg "), "controls", 8, TagOf("c000")},
     {TagOf("dlg "), "events", 10, TagOf("aseq")},
@@ -162,7 +175,6 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("c016"), "text_resource", 14, kAny},
 
     // Reference fields without a name of their own.
-    {TagOf("shct"), nullptr, 16, TagOf("fldr")},
     {TagOf("pres"), nullptr, 8, TagOf("preh")},
 };
 
