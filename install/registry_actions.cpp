@@ -20,6 +20,7 @@
 #include "install/registry_value.h"
 #include "install/setting_value.h"
 #include "runtime/heap.h"
+#include "runtime/number_parse.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
@@ -226,6 +227,31 @@ void ChooseUniqueName(SetupObject* value, const char16_t* path, int32_t view) {
   BuilderSetLocalized(value, kSettingName, chosen, nullptr, 0);
 }
 
+// The value's bytes as hex pairs (MemFree), whatever their number: the saved value of removal mode -4
+// puts back exactly what was there.
+char16_t* HexText(const RegistryValueBytes& bytes) {
+  auto* text = static_cast<char16_t*>(MemAlloc((2 * size_t(bytes.size) + 1) * sizeof(char16_t)));
+  if (!text) return nullptr;
+  static const char16_t kDigits[] = u"0123456789ABCDEF";
+  for (uint32_t i = 0; i < bytes.size; ++i) {
+    text[2 * i] = kDigits[bytes.data[i] >> 4];
+    text[2 * i + 1] = kDigits[bytes.data[i] & 0xF];
+  }
+  text[2 * size_t(bytes.size)] = 0;
+  return text;
+}
+
+// Keeps the value found before the first installation for removal mode -4: its bytes and exact type
+// when it existed, else the empty saved value of an absent one.
+void SaveForRestore(SetupObject* value, const RegistryValueBytes& bytes) {
+  uint32_t flags = SlotU32(value, kSettingFlags) | kSettingFlagSaved;
+  char16_t* hex = bytes.exists ? HexText(bytes) : nullptr;
+  if (hex) flags |= kSettingFlagSavedBytes;
+  BuilderSetText(value, kSettingSaved, hex ? hex : u"");
+  MemFree(hex);
+  SetSlotU32(value, kSettingFlags, flags);
+}
+
 // Reads the value as it is now into `bytes`, as text into slot 27; the installed state and types,
 // and the saved value for removal mode -4.
 void RecordExisting(SetupObject* value, const char16_t* path, int32_t view, RegistryValueBytes* found) {
@@ -244,11 +270,36 @@ void RecordExisting(SetupObject* value, const char16_t* path, int32_t view, Regi
   uint32_t flags = SlotU32(value, kSettingFlags);
   if (!(flags & kSettingFlagSaved)) {
     SetSlotU32(value, kRegValuePreviousType, type);
-    if (SlotInt(value, kItemRemovalMode) == -4) {
-      BuilderSetText(value, kSettingSaved, Text(SlotText(value, kSettingExisting)));
-      SetSlotU32(value, kSettingFlags, flags | kSettingFlagSaved);
-    }
+    if (SlotInt(value, kItemRemovalMode) == -4) SaveForRestore(value, bytes);
   }
+}
+
+// Removal mode -4 with the saved bytes: the value found before the first installation is written
+// back with its bytes and type, unless it is there unchanged. Returns false when the installation is
+// to stop.
+bool RestoreSavedBytes(SetupObject* action, SetupObject* value, const char16_t* path, int32_t view,
+                       const RegistryValueBytes& found) {
+  const char16_t* hex = Text(SlotText(value, kSettingSaved));
+  size_t capacity = TextLength(hex) / 2 + 1;
+  auto* data = static_cast<uint8_t*>(MemAlloc(capacity));
+  if (!data) return !Aborts();
+  RegistryValueBytes saved{true, SlotU32(value, kRegValuePreviousType), uint32_t(HexBytesParse(hex, data, capacity)),
+                           data};
+  bool same = found.exists && found.type == saved.type && found.size == saved.size &&
+              (!saved.size || memcmp(found.data, saved.data, saved.size) == 0);
+  uint32_t err = ERROR_SUCCESS;
+  if (same) {
+    SetSlotU32(value, kItemInstalledState, 3);
+  } else {
+    PointerListAppend(SlotPointerList(action, kProcessedList), value);
+    KeepForRollback(action, value, found);
+    err = RegistryRestoreValueBytes(path, SlotText(value, kSettingResolvedName), view, saved);
+    Trace(TR("I2902"), u"%s|%s|%lu|%lu|%lu", path, SlotText(value, kSettingResolvedName), saved.type, saved.size, err);
+  }
+  MemFree(data);
+  if (err == ERROR_SUCCESS) return true;
+  SetSlotU32(value, kItemInstalledState, uint32_t(-1));
+  return !Aborts();
 }
 
 // Writes the new value, or deletes it: mode -4 writes with the type found before the first
@@ -280,6 +331,11 @@ bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool
   RegistryValueBytes found;
   RecordExisting(value, path, view, &found);
   uint32_t flags = SlotU32(value, kSettingFlags);
+  if (mode == -4 && (flags & kSettingFlagSavedBytes)) {
+    bool go_on = RestoreSavedBytes(action, value, path, view, found);
+    RegistryValueBytesFree(&found);
+    return go_on;
+  }
   SettingInput in{SlotText(value, kSettingExisting), SlotText(value, kSettingResolvedData),
                   char16_t(SlotU32(value, kSettingSeparator)),
                   (flags & kSettingFlagSaved) ? Text(SlotText(value, kSettingSaved)) : nullptr, mode};

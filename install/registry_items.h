@@ -26,5 +26,7 @@ enum : unsigned {
 
 enum : uint32_t {
   kSettingFlagSaved = 0x4,        // the saved value (slot 24) holds the value found before
+  kSettingFlagSavedBytes = 0x8,   // registry values: the saved value is the value's bytes as hex
+                                  // pairs and the previous type (slot 31) is exact, REG_NONE too
   kSettingFlagResolved = 0x1000,  // a run-time mark; never kept in the stored flags
 };

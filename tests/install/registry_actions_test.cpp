@@ -12,6 +12,7 @@
 #include "install/logon_command.h"
 #include "install/registry_actions.h"
 #include "install/registry_items.h"
+#include "runtime/text.h"
 #include "tests/actions/runner_fixture.h"
 #include "tests/runtime/windows_test_support.h"
 
@@ -146,8 +147,9 @@ TEST_F(RegistryActions, RemovalRestoresCountsDownAndDeletesTheKeyByMode) {
   EXPECT_EQ(Get(u"Path"), "1:a;b");
   // The first installation saved the value and type found before it.
   EXPECT_EQ(SlotU32(old_value, kRegValuePreviousType), uint32_t(REG_DWORD));
-  EXPECT_EQ(std::u16string(SlotText(old_value, kSettingSaved)), u"7");
-  EXPECT_TRUE(SlotU32(old_value, kSettingFlags) & kSettingFlagSaved);
+  EXPECT_EQ(std::u16string(SlotText(old_value, kSettingSaved)), u"07000000");
+  EXPECT_EQ(SlotU32(old_value, kSettingFlags) & (kSettingFlagSaved | kSettingFlagSavedBytes),
+            kSettingFlagSaved | kSettingFlagSavedBytes);
 
   for (uint64_t id : {0x100, 0x201, 0x202, 0x203, 0x204, 0x205})
     SetMode(ObjectTableFind(db_, 0, id), SlotInt(ObjectTableFind(db_, 0, id), kItemRemovalMode));
@@ -169,6 +171,54 @@ TEST_F(RegistryActions, RemovalRestoresCountsDownAndDeletesTheKeyByMode) {
   EXPECT_FALSE(KeyExists());
   EXPECT_EQ(SlotInt(key, kItemInstalledState), 0);
   EXPECT_TRUE(Traced(u"A0040"));
+}
+
+// Removal mode -4 puts back exactly the bytes and type found before the first installation, for
+// values that the text form cannot carry: REG_NONE (type 0, with and without data), a string without
+// its terminating NUL, binary data far beyond the text form's 2048 bytes.
+TEST_F(RegistryActions, RestoreOnRemovalKeepsTheExactBytesAndType) {
+  std::string big(40000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 + (i >> 8));
+  struct Found {
+    const char16_t* name;
+    DWORD type;
+    std::string bytes;
+  } found[] = {
+      {u"None", REG_NONE, std::string("\x00\x01\xFF", 3)},
+      {u"EmptyNone", REG_NONE, ""},
+      {u"Unterminated", REG_SZ, std::string("a\0b", 3)},
+      {u"Big", REG_BINARY, big},
+  };
+  Key(0x100, 5, -1);
+  uint64_t id = 0x200;
+  for (const Found& f : found) {
+    Put(f.name, f.type, f.bytes);
+    Value(++id, 0x100, f.name, u"installed", REG_SZ, 5, -4);
+  }
+  SetupObject* install = Action(TagOf("a119"), 0x300);
+  SetupObject* remove = Action(TagOf("a120"), 0x301);
+  Link();
+  ASSERT_EQ(RunAction(install), kResultDone);
+  for (const Found& f : found) EXPECT_EQ(Get(f.name), "1:installed") << TextToUtf8(f.name);
+
+  for (uint64_t i = 0x201; i <= id; ++i) SetMode(ObjectTableFind(db_, 0, i), -4);
+  ASSERT_EQ(RunAction(remove), kResultDone);
+  for (const Found& f : found) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey_), 0, KEY_READ, &key), 0);
+    DWORD type = 0xFFFF, size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, reinterpret_cast<LPCWSTR>(f.name), nullptr, &type, nullptr, &size), 0)
+        << TextToUtf8(f.name);
+    std::string bytes(size, '\0');
+    RegQueryValueExW(key, reinterpret_cast<LPCWSTR>(f.name), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()),
+                     &size);
+    RegCloseKey(key);
+    EXPECT_EQ(type, f.type) << TextToUtf8(f.name);
+    EXPECT_TRUE(bytes == f.bytes) << TextToUtf8(f.name) << ": " << bytes.size() << " bytes";
+  }
+  // A second removal finds them as saved and leaves them.
+  ASSERT_EQ(RunAction(remove), kResultDone);
+  EXPECT_EQ(SlotInt(ObjectTableFind(db_, 0, 0x201), kItemInstalledState), 3);
 }
 
 TEST_F(RegistryActions, CounterSharedByTwoInstallationsAndChangedValuesStay) {
