@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <nlohmann/json.hpp>
 
 #include "tests/package/package_test_support.h"
 #include "tools/kez/project_build.h"
 #include "tools/kez/project_reading.h"
+#include "tools/kez/project_starter.h"
 #include "tools/kez/short_form.h"
 
 using nlohmann::json;
@@ -25,6 +27,7 @@ class ShortFormTest : public ::testing::Test {
       std::filesystem::create_directories((folder.Root() / name).parent_path());
       WriteBytes(folder.Path(name), Bytes(3, uint8_t(name[3])));
     }
+    WriteBytes(folder.Path("in/latin1.txt"), Bytes{'c', 'a', 'f', 0xE9});
   }
 
   static json Product() {
@@ -36,6 +39,9 @@ class ShortFormTest : public ::testing::Test {
         "files": [{"source": "in/bin/*"}, {"source": "in/docs/**", "target": "manual", "option": "docs"}],
         "registry": [{"key": "HKEY_CURRENT_USER\\Software\\Tool", "option": "docs",
                       "values": {"Path": "<KesProductFolder>", "Runs": 3, "Parts": ["a", "b"]}}],
+        "shortcuts": [{"name": "Tool", "target": "tool.cmd", "icon": "TOOL.cmd", "icon_index": 1, "arguments": "-v"},
+                      {"name": "Guide", "target": "manual/guide/start.txt", "option": "docs"},
+                      {"name": "Site", "target": "https://tool.example", "folder": "<$shpath(0)>"}],
         "pages": ["finish", "welcome", "progress", "license"]
       }})");
   }
@@ -127,7 +133,7 @@ TEST_F(ShortFormTest, ProductExpandsIntoTheInstallersObjects) {
             json::parse(R"(["@show_welcome", "@show_license", "@run_installing", "@show_finish"])"));
   EXPECT_EQ(Find(expanded, "installing")["fields"]["actions"],
             json::parse(R"(["@show_progress", "@prepare", "@resolve_paths", "@create_folders", "@install_files",
-                            "@install_registry", "@complete"])"));
+                            "@install_registry", "@create_shortcuts", "@complete"])"));
   EXPECT_EQ(Find(expanded, "show_progress")["fields"]["options"], 0);
   EXPECT_EQ(Find(expanded, "show_license")["fields"]["options"], 1);
   EXPECT_EQ(Find(expanded, "page_license")["fields"]["controls"],
@@ -149,6 +155,47 @@ TEST_F(ShortFormTest, RegistryValuesTakeTheirTypeFromTheirData) {
     }
   EXPECT_EQ(values, (std::map<std::string, std::pair<std::string, int>>{
                         {"Path", {"<KesProductFolder>", 1}}, {"Runs", {"3", 4}}, {"Parts", {"a\x1F" "b", 7}}}));
+}
+
+TEST_F(ShortFormTest, ShortcutsPointIntoTheProductFolderFromTheirFolders) {
+  json expanded = Expand(Product());
+  json tool = Find(expanded, "shortcut_1")["fields"];
+  EXPECT_EQ(tool["target"], "<KesProductFolder>\\tool.cmd");
+  EXPECT_EQ(tool["arguments"], "-v");
+  EXPECT_EQ(tool["options"], json::parse(R"(["@option_main"])"));
+  EXPECT_EQ(tool["icon_index"], 1);
+  std::string icon = tool["icon_file"].get<std::string>().substr(1);
+  EXPECT_EQ(Find(expanded, icon)["fields"]["name"], "tool.cmd") << "the icon names the product's file";
+  EXPECT_EQ(Find(expanded, "shortcut_2")["fields"]["target"], "<KesProductFolder>\\manual\\guide\\start.txt");
+  EXPECT_EQ(Find(expanded, "shortcut_3")["fields"]["target"], "https://tool.example");
+
+  // Two folders: the product's folder of the Start menu's programs, shared by the first two, and the
+  // third's own.
+  EXPECT_EQ(tool["folder"], "@shortcut_folder_1");
+  EXPECT_EQ(Find(expanded, "shortcut_2")["fields"]["folder"], "@shortcut_folder_1");
+  EXPECT_EQ(Find(expanded, "shortcut_3")["fields"]["folder"], "@shortcut_folder_2");
+  EXPECT_EQ(Find(expanded, "shortcut_folder_variable_1")["fields"]["value"], "<$shpath(2)>\\Tool");
+  EXPECT_EQ(Find(expanded, "shortcut_folder_variable_2")["fields"]["value"], "<$shpath(0)>");
+  EXPECT_EQ(Find(expanded, "shortcut_folder_2")["fields"]["variable"], "ShortcutFolder2");
+}
+
+// The licence and read-me texts reach their pages' rich-text boxes through variables, quoted so that
+// "<" and "`" in them stay as they are.
+TEST_F(ShortFormTest, LicenceAndReadMeTextsGoToTheirPages) {
+  WriteBytes(folder.Path("in/license.rtf"), Bytes{'{', '\\', 'r', 't', 'f', '1', ' ', '<', 'a', '>', '`', '}'});
+  std::string readme = "\xEF\xBB\xBF" "Read me: caf\xC3\xA9";
+  WriteBytes(folder.Path("in/readme.txt"), Bytes(readme.begin(), readme.end()));
+  json project = Product();
+  project["product"]["license"] = "in/license.rtf";
+  project["product"]["readme"] = "in/readme.txt";
+  project["product"]["pages"] = json::parse(R"(["license", "readme"])");
+  json expanded = Expand(project);
+  EXPECT_EQ(Find(expanded, "var_LicenseText")["fields"]["value"], "`{\\rtf1 <a>``}`");
+  EXPECT_EQ(Find(expanded, "var_ReadmeText")["fields"]["value"], "`Read me: caf\xC3\xA9`") << "without its mark";
+  EXPECT_EQ(Find(expanded, "license_text")["fields"]["variable"], "LicenseText");
+  EXPECT_EQ(Find(expanded, "page_readme")["fields"]["controls"], json::parse(R"(["@readme_text"])"));
+  // Without a licence text the page keeps the runtime's own.
+  EXPECT_TRUE(Find(Expand(Product()), "license_text").is_null());
 }
 
 TEST_F(ShortFormTest, ProjectObjectsReplaceGeneratedOnesOfTheSameNameAndAddTheirOwn) {
@@ -196,6 +243,12 @@ TEST_F(ShortFormTest, FaultyShortFormsNameTheirPath) {
       {R"({"registry": [{"key": "HKEY_CURRENT_USER\\X", "values": {"N": -1}}]})", "product.registry[0].values.N: "},
       {R"({"registry": [{"key": "HKEY_CURRENT_USER\\X", "values": {"N": [1]}}]})", "product.registry[0].values.N[0]: "},
       {R"({"registry": [{"key": "HKEY_CURRENT_USER\\X", "view": 9}]})", "product.registry[0].view: "},
+      {R"({"shortcuts": [{"name": "A"}]})", "product.shortcuts[0]: a shortcut needs a \"target\""},
+      {R"({"shortcuts": [{"name": "A", "target": "a", "icon": "missing.ico"}]})", "product.shortcuts[0].icon: "},
+      {R"({"shortcuts": [{"name": "A", "target": "a", "hotkey": 1}]})", "product.shortcuts[0].hotkey: unknown"},
+      {R"({"shortcuts": {"name": "A"}})", "product.shortcuts: "},
+      {R"({"license": "in/missing.rtf"})", "product.license: cannot read"},
+      {R"({"readme": "in/latin1.txt"})", "product.readme: \"in/latin1.txt\" is not UTF-8"},
   };
   for (const Bad& bad : cases) {
     json project = Product();
@@ -207,6 +260,30 @@ TEST_F(ShortFormTest, FaultyShortFormsNameTheirPath) {
       EXPECT_EQ(fault.message.rfind(bad.path, 0), 0u) << bad.patch << ": " << fault.message;
     }
   }
+}
+
+// `kez new`: the starter project builds as it is; it is not written over anything.
+TEST_F(ShortFormTest, StarterProjectBuildsAndIsNotWrittenOverAFolderInUse) {
+  std::string message;
+  ASSERT_EQ(ProjectStarterWrite(folder.Path("Gadget"), "Gadget", &message), 0u) << message;
+  std::ifstream in(folder.Root() / "Gadget" / "project.json");
+  json project = json::parse(in);
+  EXPECT_EQ(project["product"]["name"], "Gadget");
+  std::string code = project["header"]["package_code"];
+  EXPECT_EQ(code.size(), 38u) << code;
+  project["output"]["package"] = "Setup.kez";  // a package without the runtime, which this test lacks
+  ProjectBuildOptions options;
+  options.output = folder.Path("out");
+  options.quiet = true;
+  EXPECT_EQ(ProjectBuild(project.dump(), folder.Path("Gadget"), options, &message), 0u) << message;
+
+  EXPECT_EQ(ProjectStarterWrite(folder.Path("Gadget"), "Gadget", &message), 1u) << "not over a project";
+  EXPECT_NE(message.find("not an empty folder"), std::string::npos) << message;
+  for (const char* bad : {"", "a/b", "what?", "dot.", "x:y"})
+    EXPECT_EQ(ProjectStarterWrite(folder.Path("other"), bad, &message), 1u) << bad;
+  ASSERT_EQ(ProjectStarterWrite(folder.Path("Gizmo"), "Gizmo", &message), 0u) << message;
+  std::ifstream again(folder.Root() / "Gizmo" / "project.json");
+  EXPECT_NE(json::parse(again)["header"]["package_code"], code) << "each product its own code";
 }
 
 }  // namespace

@@ -16,5 +16,6 @@ int KezExtract(int argc, char** argv);
 int KezDump(int argc, char** argv);
 int KezUndump(int argc, char** argv);
 
-// The package builder (build_command.cpp).
+// The package builder (build_command.cpp) and its starter project (new_command.cpp).
 int KezBuild(int argc, char** argv);
+int KezNew(int argc, char** argv);

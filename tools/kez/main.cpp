@@ -12,6 +12,7 @@ const KezCommand kCommands[] = {
     {"dump", "FILE [--password P]", KezDump},
     {"undump", "JSON OUT", KezUndump},
     {"build", "PROJECT.json -o OUT [--runtime SETUP.EXE] [-q]", KezBuild},
+    {"new", "NAME [-o FOLDER]", KezNew},
     {nullptr, nullptr, nullptr},
 };
 

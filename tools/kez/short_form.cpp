@@ -20,6 +20,9 @@ constexpr int kFolderInstallMode = 4, kFolderRemovalMode = -1;
 // Registry values are set and removed; their keys are created and go only when left empty.
 constexpr int kValueInstallMode = 5, kValueRemovalMode = -3;
 constexpr int kKeyInstallMode = 5, kKeyRemovalMode = -1;
+// Shortcuts are made and removed with the product; they open a normal window.
+constexpr int kShortcutInstallMode = 4, kShortcutRemovalMode = -3;
+constexpr int kShowNormal = 1;
 
 // Selection states of an option (README, options): 2 not selected, 3 selected, 4 selected and fixed.
 constexpr int kNotSelected = 2, kSelected = 3, kFixed = 4;
@@ -63,6 +66,7 @@ const Page kPages[] = {
 
 struct PageControl {
   const char* page;
+  const char* needs;  // the product member without which the control is not made, or null
   const char* tag;
   const char* name;
   const char* fields;  // JSON
@@ -71,16 +75,18 @@ struct PageControl {
 // The control objects each page gets: the licence's check box enables Next; the options page's
 // folder box (flag 0x2: it may not be left empty) and space texts; the progress page's texts and bar.
 const PageControl kPageControls[] = {
-    {"license", "c003", "license_agree",
+    {"license", nullptr, "c003", "license_agree",
      R"({"control_id": 1041, "variable": "LicenseAccepted", "checked_value": "1", "unchecked_value": "0"})"},
-    {"license", "c002", "license_next", R"({"control_id": 12324, "condition": "LicenseAccepted = 1"})"},
-    {"options", "c010", "options_required", R"({"control_id": 1055, "variable": "RequiredBytes", "display": 1})"},
-    {"options", "c010", "options_left", R"({"control_id": 1059, "variable": "LeftBytes", "display": 1})"},
-    {"options", "c004", "options_folder", R"({"control_id": 1061, "variable": "KesProductFolder", "flags": "0x2"})"},
-    {"progress", "c010", "progress_main", R"({"control_id": 1070, "variable": "ProgressText"})"},
-    {"progress", "c010", "progress_detail", R"({"control_id": 1071, "variable": "ProgressDetail"})"},
-    {"progress", "c017", "progress_bar", R"({"control_id": 1072, "variable": "ProgressPosition"})"},
-    {"progress", "c010", "progress_percent", R"({"control_id": 1073, "variable": "ProgressPosition", "display": 2})"},
+    {"license", nullptr, "c002", "license_next", R"({"control_id": 12324, "condition": "LicenseAccepted = 1"})"},
+    {"options", nullptr, "c010", "options_required", R"({"control_id": 1055, "variable": "RequiredBytes", "display": 1})"},
+    {"options", nullptr, "c010", "options_left", R"({"control_id": 1059, "variable": "LeftBytes", "display": 1})"},
+    {"options", nullptr, "c004", "options_folder", R"({"control_id": 1061, "variable": "KesProductFolder", "flags": "0x2"})"},
+    {"progress", nullptr, "c010", "progress_main", R"({"control_id": 1070, "variable": "ProgressText"})"},
+    {"progress", nullptr, "c010", "progress_detail", R"({"control_id": 1071, "variable": "ProgressDetail"})"},
+    {"progress", nullptr, "c017", "progress_bar", R"({"control_id": 1072, "variable": "ProgressPosition"})"},
+    {"progress", nullptr, "c010", "progress_percent", R"({"control_id": 1073, "variable": "ProgressPosition", "display": 2})"},
+    {"license", "license", "c016", "license_text", R"({"control_id": 1040, "variable": "LicenseText"})"},
+    {"readme", "readme", "c016", "readme_text", R"({"control_id": 1080, "variable": "ReadmeText"})"},
 };
 
 json Object(const char* tag, const std::string& name, json fields) {
@@ -132,6 +138,26 @@ void AddVariables(const json& product, json* objects) {
     if (v.member && product.contains(v.member)) value = Text(product[v.member], Member("product", v.member));
     objects->push_back(Object("symb", std::string("var_") + v.name,
                               {{"variable_id", v.id}, {"name", v.name}, {"value", value}}));
+  }
+}
+
+// The licence and read-me texts: each file's content in a variable that the rich-text box of its page
+// shows, quoted in backticks so that nothing in it is taken for a variable reference.
+void AddTexts(const json& product, const std::u16string& base, json* objects) {
+  struct TextVariable {
+    const char* member;
+    int id;
+    const char* name;
+  };
+  static const TextVariable kTexts[] = {{"license", 1008, "LicenseText"}, {"readme", 1009, "ReadmeText"}};
+  for (const TextVariable& t : kTexts) {
+    if (!product.contains(t.member)) continue;
+    std::string where = Member("product", t.member);
+    std::string text = ShortFormReadText(Text(product[t.member], where), base, where);
+    std::string quoted = "`";
+    for (char c : text) quoted += c == '`' ? std::string("``") : std::string(1, c);
+    objects->push_back(Object("symb", std::string("var_") + t.name,
+                              {{"variable_id", t.id}, {"name", t.name}, {"value", quoted + "`"}}));
   }
 }
 
@@ -233,13 +259,22 @@ void SetOptionSizes(const std::map<std::string, uint64_t>& sizes, json* objects)
   }
 }
 
-void AddFiles(const json& product, const std::u16string& base, const std::vector<std::string>& options,
-              json* objects) {
-  if (!product.contains("files")) return;
+// Lower-case paths of the product's files relative to the product folder ("docs/guide/start.txt")
+// and the names of their objects.
+using FileNames = std::map<std::string, std::string>;
+
+std::string LowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(tolower(c)); });
+  return text;
+}
+
+FileNames AddFiles(const json& product, const std::u16string& base, const std::vector<std::string>& options,
+                   json* objects) {
+  FileNames names;
+  if (!product.contains("files")) return names;
   const json& files = product["files"];
   if (!files.is_array()) Refuse("product.files", "the files are an array");
   Folders folders(objects);
-  std::set<std::string> targets;
   std::map<std::string, uint64_t> sizes;  // by option object name
   for (size_t i = 0; i < files.size(); ++i) {
     std::string where = Item("product.files", i);
@@ -251,10 +286,10 @@ void AddFiles(const json& product, const std::u16string& base, const std::vector
                                                       Member(where, "source"))) {
       std::string folder = target;
       if (!match.subfolder.empty()) folder += (folder.empty() ? "" : "/") + match.subfolder;
-      std::string key = folder + "/" + match.name;
-      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(tolower(c)); });
-      if (!targets.insert(key).second) Refuse(where, "a second file for " + Quoted(folder + "/" + match.name));
-      objects->push_back({{"tag", "file"}, {"name", "file_" + std::to_string(targets.size())}, {"source", match.source},
+      std::string relative = (folder.empty() ? "" : folder + "/") + match.name;
+      std::string object = "file_" + std::to_string(names.size() + 1);
+      if (!names.emplace(LowerCase(relative), object).second) Refuse(where, "a second file for " + Quoted(relative));
+      objects->push_back({{"tag", "file"}, {"name", object}, {"source", match.source},
                           {"fields", {{"folder", folders.Reference(folder)}, {"name", match.name},
                                       {"options", option}, {"install_mode", kFileInstallMode},
                                       {"removal_mode", kFileRemovalMode}}}});
@@ -262,6 +297,7 @@ void AddFiles(const json& product, const std::u16string& base, const std::vector
     }
   }
   SetOptionSizes(sizes, objects);
+  return names;
 }
 
 // A registry value's data and type from its JSON value: a text is a string (type 1), a number a
@@ -313,6 +349,66 @@ void AddRegistry(const json& product, const std::vector<std::string>& options, j
   }
 }
 
+// A shortcut's target: a path relative to the product folder ("bin/tally.exe"), or as given when it
+// is an address, a full path or starts with a variable.
+std::string ShortcutTarget(const std::string& target) {
+  if (target.find(':') != std::string::npos || target.rfind("<", 0) == 0 || target.rfind("\\\\", 0) == 0)
+    return target;
+  std::string windows = target;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return "<KesProductFolder>\\" + windows;
+}
+
+// Shortcuts, each in its folder (by default the product's folder of the Start menu's programs), with
+// a folder item per distinct folder; the icon names one of the product's files.
+void AddShortcuts(const json& product, const FileNames& files, const std::vector<std::string>& options,
+                  json* objects) {
+  if (!product.contains("shortcuts")) return;
+  const json& shortcuts = product["shortcuts"];
+  if (!shortcuts.is_array()) Refuse("product.shortcuts", "the shortcuts are an array");
+  std::map<std::string, std::string> folders;  // folder path -> folder item name
+  for (size_t i = 0; i < shortcuts.size(); ++i) {
+    std::string where = Item("product.shortcuts", i);
+    const json& shortcut = shortcuts[i];
+    AllowOnly(shortcut, where,
+              {"name", "target", "folder", "arguments", "description", "working_folder", "icon", "icon_index", "option"});
+    for (const char* needed : {"name", "target"})
+      if (!shortcut.contains(needed)) Refuse(where, std::string("a shortcut needs a \"") + needed + "\"");
+    std::string folder = shortcut.contains("folder") ? Text(shortcut["folder"], Member(where, "folder"))
+                                                     : "<$shpath(2)>\\" + NeededText(product, "name");
+    std::string& folder_item = folders[folder];
+    if (folder_item.empty()) {
+      std::string index = std::to_string(folders.size());
+      folder_item = "shortcut_folder_" + index;
+      objects->push_back(Object("symb", "shortcut_folder_variable_" + index,
+                                {{"variable_id", 2600 + folders.size()}, {"name", "ShortcutFolder" + index},
+                                 {"value", folder}}));
+      objects->push_back(Object("fldr", folder_item,
+                                {{"variable", "ShortcutFolder" + index}, {"install_mode", kFolderInstallMode},
+                                 {"removal_mode", kFolderRemovalMode}}));
+    }
+    json fields = {{"folder", "@" + folder_item},
+                   {"name", Text(shortcut["name"], Member(where, "name"))},
+                   {"target", ShortcutTarget(Text(shortcut["target"], Member(where, "target")))},
+                   {"show_command", kShowNormal},
+                   {"options", OptionOf(shortcut, where, options)},
+                   {"install_mode", kShortcutInstallMode},
+                   {"removal_mode", kShortcutRemovalMode}};
+    for (const char* text : {"arguments", "description", "working_folder"})
+      if (shortcut.contains(text)) fields[text] = Text(shortcut[text], Member(where, text));
+    if (shortcut.contains("icon")) {
+      std::string icon = Text(shortcut["icon"], Member(where, "icon"));
+      std::replace(icon.begin(), icon.end(), '\\', '/');
+      auto file = files.find(LowerCase(icon));
+      if (file == files.end()) Refuse(Member(where, "icon"), "the icon is one of the product's files, not " + Quoted(icon));
+      fields["icon_file"] = "@" + file->second;
+    }
+    if (shortcut.contains("icon_index"))
+      fields["icon_index"] = Number(shortcut["icon_index"], Member(where, "icon_index"), 0xFFFF);
+    objects->push_back(Object("shct", "shortcut_" + std::to_string(i + 1), std::move(fields)));
+  }
+}
+
 // The pages asked for, in the wizard's order; refuses unknown and repeated names.
 std::set<std::string> WantedPages(const json& product) {
   std::set<std::string> wanted;
@@ -329,10 +425,10 @@ std::set<std::string> WantedPages(const json& product) {
   return wanted;
 }
 
-json PageObjects(const Page& page, json* objects) {
+json PageObjects(const json& product, const Page& page, json* objects) {
   json controls = json::array();
   for (const PageControl& control : kPageControls) {
-    if (std::string(control.page) != page.name) continue;
+    if (std::string(control.page) != page.name || (control.needs && !product.contains(control.needs))) continue;
     objects->push_back(Object(control.tag, control.name, json::parse(control.fields)));
     controls.push_back(std::string("@") + control.name);
   }
@@ -353,7 +449,7 @@ void AddSequences(const json& product, json* objects) {
   for (const Page& page : kPages) {
     if (std::string(page.name) == "progress" || std::string(page.name) == "finish") installed = true;
     if (!wanted.count(page.name)) continue;
-    json reference = PageObjects(page, objects);
+    json reference = PageObjects(product, page, objects);
     (std::string(page.name) == "progress" ? installing : installed ? after : before).push_back(reference);
   }
   objects->push_back(Action("a100", "prepare", "Prepare", 528));
@@ -361,9 +457,10 @@ void AddSequences(const json& product, json* objects) {
   objects->push_back(Action("a135", "create_folders", "Create folders", 573));
   objects->push_back(Action("a115", "install_files", "Install files", 543));
   objects->push_back(Action("a119", "install_registry", "Install registry", 547));
+  objects->push_back(Action("a117", "create_shortcuts", "Create shortcuts", 545));
   objects->push_back(Action("a101", "complete", "Complete", 529));
-  for (const char* step :
-       {"@prepare", "@resolve_paths", "@create_folders", "@install_files", "@install_registry", "@complete"})
+  for (const char* step : {"@prepare", "@resolve_paths", "@create_folders", "@install_files", "@install_registry",
+                           "@create_shortcuts", "@complete"})
     installing.push_back(step);
   objects->push_back(Object("aseq", "installing", {{"name", "Installing"}, {"actions", installing}}));
   objects->push_back(Action("a001", "run_installing", "Install", 513, {{"sequence", "@installing"}}));
@@ -405,14 +502,16 @@ json ShortFormExpand(const json& document, const std::u16string& base) {
   if (!document.is_object() || !document.contains("product")) return document;
   const json& product = document["product"];
   AllowOnly(product, "product",
-            {"name", "version", "publisher", "web_site", "email", "copyright", "folder", "options", "files", "registry",
-             "pages"});
+            {"name", "version", "publisher", "web_site", "email", "copyright", "folder", "license", "readme", "options",
+             "files", "registry", "shortcuts", "pages"});
   json objects = json::array();
   std::vector<std::string> options = AddOptions(product, &objects);
   objects.insert(objects.begin(), Installation(product, options));
   AddVariables(product, &objects);
-  AddFiles(product, base, options, &objects);
+  AddTexts(product, base, &objects);
+  FileNames files = AddFiles(product, base, options, &objects);
   AddRegistry(product, options, &objects);
+  AddShortcuts(product, files, options, &objects);
   AddSequences(product, &objects);
 
   json expanded = document;

@@ -26,3 +26,8 @@ struct ShortFormMatch {
 };
 std::vector<ShortFormMatch> ShortFormFiles(const std::string& pattern, const std::u16string& base,
                                            const std::string& where);
+
+// The content of a text file (the licence, the read-me) named relative to `base`: UTF-8 or ASCII
+// rich text, at most kShortFormTextLimit bytes. Refuses a missing, too large or non-UTF-8 file.
+constexpr size_t kShortFormTextLimit = 100000;
+std::string ShortFormReadText(const std::string& relative, const std::u16string& base, const std::string& where);

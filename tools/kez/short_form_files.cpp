@@ -1,6 +1,8 @@
 // Files of the short form's "files" patterns, found under the project's folder.
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "runtime/text.h"
@@ -39,7 +41,40 @@ fs::path PathOf(const std::u16string& base, const std::string& relative) {
   return base.empty() || path.is_absolute() ? path : fs::path(base) / path;
 }
 
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool WellFormedUtf8(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    auto b = static_cast<unsigned char>(bytes[i]);
+    size_t extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : 4;
+    if (extra == 4 || bytes.size() - i <= extra) return false;
+    uint32_t code = extra ? b & (0x3F >> extra) : b;
+    for (size_t k = 1; k <= extra; ++k) {
+      auto c = static_cast<unsigned char>(bytes[i + k]);
+      if ((c >> 6) != 0x2) return false;
+      code = code << 6 | (c & 0x3F);
+    }
+    static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (code < kLeast[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string ShortFormReadText(const std::string& relative, const std::u16string& base, const std::string& where) {
+  fs::path path = PathOf(base, relative);
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  if (!in) Refuse(where, "cannot read " + Quoted(Utf8Of(path)));
+  std::string text = content.str();
+  if (text.size() > kShortFormTextLimit)
+    Refuse(where, Quoted(relative) + " has more than " + std::to_string(kShortFormTextLimit) + " bytes");
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  if (!WellFormedUtf8(text)) Refuse(where, Quoted(relative) + " is not UTF-8 text");
+  return text;
+}
 
 std::vector<ShortFormMatch> ShortFormFiles(const std::string& pattern, const std::u16string& base,
                                            const std::string& where) {
