@@ -98,8 +98,42 @@ void KeyFailed(SetupObject* key, const char16_t* path, uint32_t err) {
   Trace(TR("E0017"), u"%s|%d|%lu", path, SlotInt(key, kRegKeyView), err);
 }
 
+// The keys an action created in this run, newest first, deleted again by its rollback when empty.
+struct CreatedKey {
+  CreatedKey* older;
+  const SetupObject* action;
+  SetupObject* key;
+};
+CreatedKey* g_created_keys;
+
+void KeepCreatedKey(const SetupObject* action, SetupObject* key) {
+  auto* record = static_cast<CreatedKey*>(MemAlloc(sizeof(CreatedKey)));
+  if (!record) return;
+  *record = CreatedKey{g_created_keys, action, key};
+  g_created_keys = record;
+}
+
+// Frees the action's records; with `remove` first deletes each of its keys that is empty now.
+void TakeCreatedKeys(const SetupObject* action, bool remove) {
+  CreatedKey** link = &g_created_keys;
+  while (*link) {
+    CreatedKey* record = *link;
+    if (record->action != action) {
+      link = &record->older;
+      continue;
+    }
+    *link = record->older;
+    const char16_t* path = Text(SlotText(record->key, kRegKeyPath));
+    if (remove && RegistryDeleteEmptyKey(path, SlotInt(record->key, kRegKeyActualView), false)) {
+      SetSlotU32(record->key, kItemInstalledState, 0);
+      Trace(TR("A0040"), u"%s|%d", path, SlotInt(record->key, kRegKeyActualView));
+    }
+    MemFree(record);
+  }
+}
+
 // Returns false when the installation is to stop.
-bool InstallKey(ObjectTable* db, SetupObject* key) {
+bool InstallKey(SetupObject* action, ObjectTable* db, SetupObject* key) {
   int32_t mode = SlotInt(key, kItemEffectiveMode);
   if (mode < 1 || KeptByU(key)) return true;
   const char16_t* path = KeyPath(db, key);
@@ -116,6 +150,7 @@ bool InstallKey(ObjectTable* db, SetupObject* key) {
   RegCloseKey(handle);
   SetSlotU32(key, kRegKeyActualView, uint32_t(actual));
   SetSlotU32(key, kItemInstalledState, disposition == REG_CREATED_NEW_KEY ? 1 : 3);
+  if (disposition == REG_CREATED_NEW_KEY) KeepCreatedKey(action, key);
   if (mode <= 5) Trace(TR("A0041"), u"%s|%d", path, actual);
   return true;
 }
@@ -379,7 +414,7 @@ int32_t ProcessValues(SetupObject* action, ObjectTable* db, bool installing) {
 int32_t Install(SetupObject* action, ObjectTable* db) {
   PointerList* keys = &db->registry_keys;
   for (uint32_t i = 0; i < keys->count; ++i)
-    if (!InstallKey(db, keys->items[i])) return kResultFailed;
+    if (!InstallKey(action, db, keys->items[i])) return kResultFailed;
   return ProcessValues(action, db, true);
 }
 
@@ -419,12 +454,14 @@ void RestoreValue(ObjectTable* db, const RollbackRecord& record) {
   SetSlotU32(record.value, kItemInstalledState, 0);
 }
 
-// Puts back every value the action changed, last first, with the bytes and type found before.
+// Puts back every value the action changed, last first, with the bytes and type found before, then
+// deletes the keys it created that are empty again.
 int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
   ObjectTable* db = ObjectOwner(action);
   bool classes = PerUserClasses(db);
   if (classes) RegistryRedirectClasses(true);
   TakeRecords(action, RestoreValue, db);
+  TakeCreatedKeys(action, true);
   PointerListFree(SlotPointerList(action, kProcessedList));
   if (classes) RegistryRedirectClasses(false);
   return kResultDone;
@@ -433,6 +470,7 @@ int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
 // The installation is complete: the values kept for the rollback are no longer needed.
 int32_t FinalizeRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
   TakeRecords(action, nullptr, nullptr);
+  TakeCreatedKeys(action, false);
   return kResultDone;
 }
 

@@ -127,7 +127,26 @@ TEST_F(RegistryActions, InstallWritesValuesByModeAndRollbackRestoresThem) {
   EXPECT_EQ(Get(u"Path"), "2:D:\\Bin;D:\\Tools");
   EXPECT_EQ(Get(u"Replaced"), "3:0102");
   EXPECT_EQ(Get(u"Kept"), "1:mine");
-  EXPECT_TRUE(KeyExists());  // keys made by the run stay
+  EXPECT_TRUE(KeyExists());  // it held values before the run
+}
+
+TEST_F(RegistryActions, RollbackDeletesTheKeysTheRunCreatedWhenEmptyAgain) {
+  SetupObject* key = Key(0x100, 5);
+  Value(0x201, 0x100, u"Greeting", u"Hello", REG_SZ, 5);
+  SetupObject* action = Action(TagOf("a119"), 0x300);
+  Link();
+  ASSERT_EQ(RunAction(action), kResultDone);
+  EXPECT_EQ(SlotInt(key, kItemInstalledState), 1);
+  ASSERT_EQ(RollBack(action), kResultDone);
+  EXPECT_FALSE(KeyExists());
+  EXPECT_EQ(SlotInt(key, kItemInstalledState), 0);
+
+  // A key that someone filled meanwhile stays.
+  ASSERT_EQ(RunAction(action), kResultDone);
+  Put(u"Theirs", REG_SZ, Utf16Bytes(u"x"));
+  ASSERT_EQ(RollBack(action), kResultDone);
+  EXPECT_EQ(Get(u"Theirs"), "1:x");
+  EXPECT_EQ(Get(u"Greeting"), "<absent>");
 }
 
 TEST_F(RegistryActions, RemovalRestoresCountsDownAndDeletesTheKeyByMode) {
