@@ -57,10 +57,14 @@ void SetFromText(ControlInstance* instance, void* window, SetupObject*, const ch
   else if (!RichTextLoadFile(box, text)) RichTextLoadText(box, text);
 }
 
-int Handler(ControlInstance* instance, void*, uint32_t message, uintptr_t, intptr_t lParam, intptr_t* result) {
+int Handler(ControlInstance* instance, void*, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) {
   switch (message) {
     case kControlBindMessage:
       Prepare(instance);
+      return 0;
+    case kReflectedCommand:
+      // The dialog selects all of a text box it gives the focus to; a read-only text starts unselected.
+      if (HIWORD(wParam) == EN_SETFOCUS) SendMessageW(instance->window, EM_SETSEL, 0, 0);
       return 0;
     case kReflectedNotify: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
