@@ -24,6 +24,7 @@
 #include "install/shortcut_link.h"
 #include "install/shortcut_slots.h"
 #include "install/shortcut_target.h"
+#include "install/target_name.h"
 #include "runtime/heap.h"
 #include "runtime/path_clean.h"
 #include "runtime/text.h"
@@ -81,23 +82,32 @@ void SetRollbackCopy(SetupObject* item, const char16_t* copy) {
 }
 
 // The shortcut file's path: computed from the folder and the name unless the item already has one
-// from an installation (so removal finds the same file whatever the language); kept in the item.
-const char16_t* ComputeShortcutPath(ObjectTable* db, SetupObject* item) {
+// from an installation (so removal finds the same file whatever the language); kept in the item. A
+// name that would leave its folder (E2004) leaves the path empty and gives the check's error.
+uint32_t ComputeShortcutPath(ObjectTable* db, SetupObject* item, const char16_t** result) {
   const SetupObject* folder = SlotPointer<SetupObject>(item, kShortcutFolderObject);
   char16_t name[kInstallPathCapacity];
   ResolveLocalized(db, item, kShortcutName, name, name + kInstallPathCapacity - 1);
+  *result = Text(SlotText(item, kShortcutPath));
   if (!folder) {
     Trace(TR("E0044"), u"%s|%I64X", name, SlotU64(item, kShortcutFolder));
-    return Text(SlotText(item, kShortcutPath));
+    return ERROR_SUCCESS;
   }
-  const char16_t* stored = SlotText(item, kShortcutPath);
-  if (stored && *stored && SlotInt(item, kItemInstalledState) >= 1) return stored;
+  if (**result && SlotInt(item, kItemInstalledState) >= 1) return ERROR_SUCCESS;
+  if (uint32_t err = TargetNameCheck(name)) {
+    Trace(TR("E2004"), u"%s|%016I64X|%lu", name, ObjectId(item), err);
+    BuilderSetText(item, kShortcutPath, nullptr);
+    SetSlotU32(item, kItemInstalledState, uint32_t(-1));
+    *result = u"";
+    return err;
+  }
   char16_t path[kInstallPathCapacity];
   ShortcutFileName(path, path + kInstallPathCapacity - 1, Text(SlotText(folder, kFolderPath)), name);
   PathClean(path);
   BuilderSetText(item, kShortcutPath, path);
   TraceList(TR("D0005"), 2, name, path);
-  return Text(SlotText(item, kShortcutPath));
+  *result = Text(SlotText(item, kShortcutPath));
+  return ERROR_SUCCESS;
 }
 
 // Deletes an old P + "._rb" and moves P there; on success the item remembers the copy. Returns 0
@@ -168,7 +178,8 @@ uint32_t SaveLink(SetupObject* action, ObjectTable* db, SetupObject* item, const
 uint32_t CreateShortcut(SetupObject* action, ObjectTable* db, SetupObject* item) {
   ShortcutTexts t;
   if (!t.ok()) return ERROR_NOT_ENOUGH_MEMORY;
-  const char16_t* path = ComputeShortcutPath(db, item);
+  const char16_t* path;
+  if (uint32_t err = ComputeShortcutPath(db, item, &path)) return err;
   Substitute(db, Text(SlotText(item, kShortcutTarget)), t.target, ShortcutTexts::End(t.target));
   if (!*t.target) return ERROR_SUCCESS;
   bool address = ShortcutTargetIsAddress(t.target);
@@ -189,7 +200,8 @@ uint32_t CreateShortcut(SetupObject* action, ObjectTable* db, SetupObject* item)
 }
 
 void RemoveShortcut(SetupObject* action, ObjectTable* db, SetupObject* item) {
-  const char16_t* path = ComputeShortcutPath(db, item);
+  const char16_t* path;
+  if (ComputeShortcutPath(db, item, &path) || !*path) return;
   uint32_t err = MoveAside(db, item, path);
   char16_t copy[kInstallPathCapacity];
   TextCopy(TextCopy(copy, copy + kInstallPathCapacity - 1, path), copy + kInstallPathCapacity - 1, u"._rb");

@@ -166,3 +166,19 @@ TEST_F(SetupShortcuts, ReplacesAShortcutFoundInTheWayAndPutsItBackAfterAFailure)
   EXPECT_TRUE(LinkFieldsRead(link).loaded) << "replaced by the new link";
   EXPECT_FALSE(Exists(link + u"._rb")) << "the copy goes at commit";
 }
+
+// A shortcut name from a hostile package that would leave its folder is refused; nothing is written
+// outside the folder and the failure (category 0x4) rolls the installation back.
+TEST_F(SetupShortcuts, ANameThatLeavesItsFolderIsRefused) {
+  Workspace w;
+  WriteInputs(w);
+  std::string escaping = R"(,
+    {"tag": "shct", "name": "escape", "fields": {"folder": "@menu", "name": "..\\..\\Escaped",
+      "target": "<KesProductFolder>\\tool.exe", "install_mode": 4, "removal_mode": -3}})";
+  SetupRun run = Start(w, Build(w, ShortcutProject(w, escaping)), u"/q2");
+  EXPECT_NE(run.exit_code, 0u) << run.log;
+  EXPECT_TRUE(run.Has("QEL:E2004\\|[^|]*\\|\\.\\.\\\\\\.\\.\\\\Escaped\\|[0-9A-F]{16}\\|123\n")) << run.log;
+  EXPECT_TRUE(run.Has("QEL:W1720\\|[^|]*\\|0x00000004\\|")) << run.log;
+  EXPECT_FALSE(Exists(w.Path(u"Escaped.lnk")));
+  EXPECT_FALSE(Exists(w.Path(u"Product"))) << "rolled back";
+}
