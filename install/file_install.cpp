@@ -294,10 +294,8 @@ uint32_t ExtractFrom(ObjectTable* db, SetupObject* action, PackageReader* reader
 
 // The run's own package, opened only when a file needs data.
 uint32_t InstallFromMainPackage(ObjectTable* db, SetupObject* action) {
-  SessionState* s = SessionCurrent();
   PackageReader* reader = RunPackageReader();
-  uint32_t err = ERROR_SUCCESS;
-  if (!PackageIsOpen(reader)) err = RunPackageOpen(SessionText(s ? s->package_path : nullptr), nullptr, 0, nullptr, nullptr);
+  uint32_t err = PackageIsOpen(reader) ? ERROR_SUCCESS : RunPackageOpenMain();
   if (err) {
     Trace(TR("E0034"), u"%lu", err);
     ReportFailure();

@@ -293,7 +293,7 @@ TEST(SetupFiles, NamesThatLeaveTheirFolderAreRefused) {
   std::vector<std::u16string> names;
   ListTree(w.Path(u"Product"), u"", &names);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"Setup.dat", u"ok.txt", u"sub\\", u"sub\\deeper\\"}));
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Setup.dat", u"Setup.exe", u"ok.txt", u"sub\\", u"sub\\deeper\\"}));
 }
 
 TEST(SetupFiles, AnOptionsOwnPackageSuppliesItsFiles) {
