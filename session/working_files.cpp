@@ -51,28 +51,41 @@ uint32_t StageEntry(ObjectTable* db, const PackageEntryHeader& header, const Pro
 
 bool IsInternal(uint64_t id) { return (id & kInternalEntryMask) == kInternalEntryMask; }
 
-// Fresh installation: one pass over the package's fixed entries from its start (the database, the
-// support files, then the internal entries up to the first payload entry), staging the icon and
-// the read-me; errors[i] receives the error of kProductFolderFiles[i] (38 when it is missing). The
-// reader is closed afterwards, so the file installation starts again from the front.
+// The reader right behind the database entry: where loading the database left it, else opened
+// anew.
+uint32_t BehindDatabaseEntry(PackageReader* reader) {
+  if (PackageIsOpen(reader)) return ERROR_SUCCESS;
+  PackageEntryHeader header{};
+  uint32_t err = RunPackageFindEntry(kEntryIdDatabase, &header);
+  return err ? err : PackageSkipEntry(reader, &header);
+}
+
+// Fresh installation: one pass over the package's fixed entries behind the database entry (the
+// support files, then the internal entries), staging the icon and the read-me; errors[i] receives
+// the error of kProductFolderFiles[i] (38 when it is missing). The pass stops once both are found,
+// so the file installation goes on from there; when it had to read further (a payload entry's
+// header, or the end) the reader is closed and the file installation starts again from the front.
 void StageFromPackage(ObjectTable* db, uint32_t* errors, char16_t (*paths)[kPathCapacity]) {
   for (size_t i = 0; i < kFileCount; ++i) errors[i] = ERROR_HANDLE_EOF;
   PackageReader* reader = RunPackageReader();
-  PackageClose(reader);
   PackageEntryHeader header{};
-  uint32_t err = RunPackageFindEntry(kEntryIdDatabase, &header);
-  if (!err) err = PackageSkipEntry(reader, &header);
+  uint32_t err = BehindDatabaseEntry(reader);
   for (uint32_t support = DatabaseHeaderU32(db, kHeaderSupportFiles); !err && support; --support) {
     err = PackageNextEntry(reader, &header);
     if (!err) err = PackageSkipEntry(reader, &header);
   }
-  while (!err && !(err = PackageNextEntry(reader, &header)) && IsInternal(header.id)) {
+  size_t missing = kFileCount;
+  while (!err && missing && !(err = PackageNextEntry(reader, &header)) && IsInternal(header.id)) {
     size_t i = 0;
     while (i < kFileCount && kProductFolderFiles[i].entry_id != header.id) ++i;
-    if (i == kFileCount) err = PackageSkipEntry(reader, &header);
-    else errors[i] = StageEntry(db, header, kProductFolderFiles[i], paths[i]);
+    if (i == kFileCount) {
+      err = PackageSkipEntry(reader, &header);
+      continue;
+    }
+    errors[i] = StageEntry(db, header, kProductFolderFiles[i], paths[i]);
+    --missing;
   }
-  PackageClose(reader);
+  if (missing) PackageClose(reader);
   for (size_t i = 0; i < kFileCount; ++i)
     if (errors[i] == ERROR_HANDLE_EOF) Trace(TR("E0036"), u"%016I64X|%lu", kProductFolderFiles[i].entry_id, errors[i]);
 }

@@ -59,6 +59,7 @@ std::string Objects(const std::string& after = "") {
     {"tag": "a115", "name": "files", "fields": {"name": "Files", "progress_text_id": 543}},
     {"tag": "file", "name": "a", "source": "in/a.txt", "fields": {"folder": "@app", "name": "a.txt", "install_mode": 4, "removal_mode": -3}},
     {"tag": "file", "name": "b", "source": "in/b.txt", "fields": {"folder": "@app", "name": "b.txt", "install_mode": 4, "removal_mode": -3}},
+    {"tag": "symb", "name": "v524", "fields": {"variable_id": 524, "name": "PackageFolder", "value": ""}},
     {"tag": "stof", "name": "helper", "source": "in/helper.txt", "fields": {"name": "helper.txt"}},
     {"tag": "a200", "name": "fail", "fields": {"name": "Fail", "flags": "0x10000", "description": "failing on purpose", "parameter": 1}},
     {"tag": "aseq", "name": "main", "fields": {"name": "Main",
@@ -135,7 +136,9 @@ TEST_F(WorkingFiles, AnInstallationLeavesItsWorkingFilesInTheProductFolder) {
   ObjectTable* table = nullptr;
   EXPECT_EQ(DatabaseRead(&stream, 1, &table), 0u) << "the saved database reads back";
   BufferedClose(&stream);
-  if (table) EXPECT_NE(DatabaseHeaderU64(table, kHeaderInstallTime), 0u);
+  if (table) {
+    EXPECT_NE(DatabaseHeaderU64(table, kHeaderInstallTime), 0u);
+  }
   ObjectTableDestroy(table);
   EXPECT_FALSE(Exists(saved + u".new"));
   ExpectCleanTemporaryFolder(run);
@@ -154,7 +157,10 @@ TEST_F(WorkingFiles, AFailedRuntimeCopyCancelsTheInstallation) {
   // The write fault that refuses to create the runtime copy "SetupExe.$$$" (an early write).
   std::u16string setup = Build(w_, ProjectText());
   bool found = false;
-  for (int index = 1; index <= 12 && !found; ++index) {
+  for (int index = 1; index <= 40 && !found; ++index) {
+    // Each try starts afresh: a refused earlier write may leave a run that completes.
+    FolderDeleteTree(w_.Path(u"Product").c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders);
+    FolderDeleteTree(w_.Path(u"temp").c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders | kTreeKeepFolder);
     std::wstring plan = L"write:" + std::to_wstring(index);
     FaultGuard fault(plan.c_str());
     SetupRun run = Start(w_, setup, u"/q2");
@@ -195,7 +201,7 @@ TEST_F(WorkingFiles, TheInstalledSetupRepairsTheProduct) {
   std::u16string installed = product + u"\\Setup.exe";
 
   // A deleted file comes back: its data comes from the package, found in the folder the
-  // installation found it in (the package folder the saved database keeps).
+  // installation found it in (the package folder the saved database keeps in variable 524).
   ASSERT_TRUE(DeleteFileW(W(product + u"\\a.txt")));
   ASSERT_TRUE(DeleteFileW(W(product + u"\\Readme.txt")));
   SetupRun repair = Start(w_, installed, u"/q2 /repair");
