@@ -144,6 +144,20 @@ TEST_F(WorkingFiles, AnInstallationLeavesItsWorkingFilesInTheProductFolder) {
   ExpectCleanTemporaryFolder(run);
 }
 
+TEST_F(WorkingFiles, AProductFolderEndingInASeparatorIsJoinedWithOne) {
+  std::string project = WithMembers(Project(w_, R"(, "first_sequence": "@main")", Objects(), Json(w_.Path(u"Product\\"))),
+                                    R"("icon": "in/app.ico")");
+  SetupRun run = Start(w_, Build(w_, project), u"/q2");
+  EXPECT_EQ(run.exit_code, 0u) << run.log;
+  EXPECT_TRUE(run.Has("QEL:A0009\\|[^|]*\\|[^|]*\\|[^|]*[^\\\\]\\\\Product\\\\Setup\\.exe\n")) << run.log;
+  EXPECT_TRUE(run.Has("QEL:I0008\\|[^|]*\\|[^|]*[^\\\\]\\\\Product\\\\Setup\\.dat\n")) << run.log;
+  EXPECT_TRUE(Exists(w_.Path(u"Product\\Setup.exe")));
+  EXPECT_EQ(ReadBytes(w_.Path(u"Product\\Setup.ico")), icon_);
+  // Without a read-me the search for it read a payload entry's header: the files still install.
+  EXPECT_TRUE(run.Has("QEL:E0036\\|[^|]*\\|FFFFFFFFFFFF0011\\|38\n")) << run.log;
+  EXPECT_EQ(ReadBytes(w_.Path(u"Product\\a.txt")), "file a");
+}
+
 TEST_F(WorkingFiles, AFailedInstallationLeavesNoneOfThem) {
   std::u16string setup = Build(w_, ProjectText(R"("@fail", )"));
   SetupRun run = Start(w_, setup, u"/q2");
