@@ -251,6 +251,32 @@ TEST_F(WorkingFiles, TheInstalledSetupRepairsTheProduct) {
   EXPECT_EQ(ReadBytes(product + u"\\b.txt"), "file b");
 }
 
+TEST_F(WorkingFiles, ASaveThatFailsKeepsTheSavedDatabase) {
+  SetupRun install = Start(w_, Build(w_, ProjectText()), u"/q2");
+  ASSERT_EQ(install.exit_code, 0u) << install.log;
+  DeleteLogs(w_, install);
+  std::u16string saved = w_.Path(u"Product\\Setup.dat");
+  // The write fault that refuses the repair's new copy "Setup.dat.new".
+  bool found = false;
+  for (int index = 1; index <= 40 && !found; ++index) {
+    std::string before = ReadBytes(saved);
+    std::wstring plan = L"write:" + std::to_wstring(index);
+    FaultGuard fault(plan.c_str());
+    SetupRun run = Start(w_, w_.Path(u"Product\\Setup.exe"), u"/q2 /repair");
+    DeleteLogs(w_, run);
+    if (!run.Has("QEL:W1010\\|[^|]*\\|write\\|[0-9]+\\|[^\n]*Setup\\.dat\\.new")) continue;
+    found = true;
+    EXPECT_EQ(run.exit_code, 4u) << run.log;
+    EXPECT_TRUE(run.Has("QEL:E0003\\|[^|]*\\|[^|]*Product\\\\Setup\\.dat\\|5\n")) << run.log;
+    EXPECT_TRUE(run.Has("Error 5 while saving archive")) << "message 486";
+    EXPECT_EQ(ReadBytes(saved), before) << "the copy saved before stays as it was";
+    EXPECT_EQ(Attributes(saved) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
+              DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_FALSE(Exists(saved + u".new"));
+  }
+  EXPECT_TRUE(found);
+}
+
 TEST(SetupFileSearch, FirstMatchGoesIntoTheVariable) {
   Workspace w;
   std::u16string root = w.Path(u"search");
