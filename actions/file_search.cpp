@@ -7,7 +7,6 @@
 #include "expr/database_resolver.h"
 #include "expr/variables.h"
 #include "runtime/fs_redirection.h"
-#include "runtime/heap.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"

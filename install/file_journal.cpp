@@ -216,10 +216,6 @@ void FileJournalDropFinished(ObjectTable* db) {
 
 SetupObject* FileJournalStage(ObjectTable* db, const char16_t* staged, uint64_t owner, const char16_t* folder,
                               const char16_t* name) {
-  if (!name) {
-    name = staged + TextLength(staged);
-    while (name > staged && name[-1] != u'\\' && name[-1] != u'/') --name;
-  }
   char16_t destination[kInstallPathCapacity];
   char16_t* end = TextCopy(destination, destination + kInstallPathCapacity - 1, folder);
   if (end > destination && end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, destination + kInstallPathCapacity - 1, u"\\");

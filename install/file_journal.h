@@ -44,7 +44,7 @@ void FileJournalDeleteFiles(ObjectTable* db, bool all_sessions);
 void FileJournalDropFinished(ObjectTable* db);
 
 // A staged file: an entry in state 1 for `staged`, whose second path is `folder` joined with `name`
-// (the staged file's own name when `name` is null) by exactly one separator. The folder may hold
+// by exactly one separator. The folder may hold
 // variable references ("<KesProductFolder>"): they are resolved when the copy is made.
 SetupObject* FileJournalStage(ObjectTable* db, const char16_t* staged, uint64_t owner, const char16_t* folder,
                               const char16_t* name);

@@ -11,6 +11,7 @@
 #include "install/file_slots.h"
 #include "install/folders.h"
 #include "install/session_temp_folder.h"
+#include "install/target_name.h"
 #include "package/package_format.h"
 #include "runtime/fs_redirection.h"
 #include "runtime/path_clean.h"
@@ -42,6 +43,7 @@ uint32_t Extract(ObjectTable* db, const PackageEntryHeader& header, SetupObject*
   uint32_t err = SessionTempFolderPath(db, folder, kPathCapacity);
   const char16_t* name = SlotText(record, kSupportName);
   Join(path, folder, name ? name : u"");
+  if (!err) err = TargetNameCheck(name ? name : u"");  // the name must stay inside the folder
   if (!err) err = PackageExtractEntry(RunPackageReader(), &header, path);
   if (err) {
     Trace(TR("E0006"), u"%s|%lu", path, err);
