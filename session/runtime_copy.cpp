@@ -79,23 +79,6 @@ uint32_t CopyHead(HANDLE from, const char16_t* to, uint32_t length) {
   return err;
 }
 
-// Puts back what appending the package changed in the image: the optional header's checksum and
-// the security-directory entry from the locator; marker, locator and checksum are cleared.
-uint32_t RestoreImage(uint8_t* image, uint32_t size) {
-  PackageLocator locator;
-  if (uint32_t err = CheckHeader(image, &locator)) return err;
-  uint32_t optional = LoadLe32(image + kNewHeaderOffset) + 24;
-  if (optional < kDosHeaderSize || optional > size - 2) return ERROR_BAD_FORMAT;
-  uint16_t magic = LoadLe16(image + optional);
-  uint32_t security = optional + (magic == 0x10B ? kSecurityEntry32 : kSecurityEntry64);
-  if ((magic != 0x10B && magic != 0x20B) || security > size - 8) return ERROR_BAD_FORMAT;
-  StoreLe32(image + optional + kChecksumInOptionalHeader, locator.image_checksum);
-  StoreLe32(image + security, locator.security_offset);
-  StoreLe32(image + security + 4, locator.security_size);
-  memset(image + kPackageMarkerOffset, 0, kNewHeaderOffset - kPackageMarkerOffset);
-  return ERROR_SUCCESS;
-}
-
 uint32_t MakeStandAlone(const char16_t* path, uint32_t size) {
   if (!Sys().SetFileAttributesW(W(path), FILE_ATTRIBUTE_NORMAL)) return GetLastError();
   HANDLE file = Sys().CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -104,7 +87,7 @@ uint32_t MakeStandAlone(const char16_t* path, uint32_t size) {
   HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
   void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
   if (!view) err = GetLastError();
-  else err = RestoreImage(static_cast<uint8_t*>(view), size);
+  else err = RuntimeCopyRestoreImage(static_cast<uint8_t*>(view), size);
   if (view && !FlushViewOfFile(view, 0) && !err) err = GetLastError();
   if (view) UnmapViewOfFile(view);
   if (mapping) CloseHandle(mapping);
@@ -135,6 +118,21 @@ uint32_t Failed(SessionState* s, const char16_t* path, uint32_t err) {
 }
 
 }  // namespace
+
+uint32_t RuntimeCopyRestoreImage(uint8_t* image, uint32_t size) {
+  PackageLocator locator;
+  if (uint32_t err = CheckHeader(image, &locator)) return err;
+  uint32_t optional = LoadLe32(image + kNewHeaderOffset) + 24;
+  if (optional < kDosHeaderSize || optional > size - 2) return ERROR_BAD_FORMAT;
+  uint16_t magic = LoadLe16(image + optional);
+  uint32_t security = optional + (magic == 0x10B ? kSecurityEntry32 : kSecurityEntry64);
+  if ((magic != 0x10B && magic != 0x20B) || security > size - 8) return ERROR_BAD_FORMAT;
+  StoreLe32(image + optional + kChecksumInOptionalHeader, locator.image_checksum);
+  StoreLe32(image + security, locator.security_offset);
+  StoreLe32(image + security + 4, locator.security_size);
+  memset(image + kPackageMarkerOffset, 0, kNewHeaderOffset - kPackageMarkerOffset);
+  return ERROR_SUCCESS;
+}
 
 uint32_t RuntimeCopyStage(SessionState* s, ObjectTable* db) {
   char16_t target[kPathCapacity];

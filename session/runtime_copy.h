@@ -14,3 +14,10 @@ struct SessionState;
 // package offset; or a file error. A failure is traced (E1190), shown with message 266, reported as
 // a file-installation failure (category 1, no further message), and the copy is deleted.
 uint32_t RuntimeCopyStage(SessionState* session, ObjectTable* database);
+
+// The copy's image in memory (`size` bytes, the package offset) made stand-alone again: the
+// optional header's checksum and the security-directory entry put back from the locator, the
+// marker, the locator and its checksum (offsets 0x24-0x3B) cleared. Returns 0; 11 for no marker, a
+// package offset below 0x10000 or an optional header other than 0x10B and 0x20B; 23 for a locator
+// whose checksum does not match.
+uint32_t RuntimeCopyRestoreImage(uint8_t* image, uint32_t size);
