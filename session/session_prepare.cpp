@@ -17,6 +17,7 @@
 #include "session/command_line_values.h"
 #include "session/language_dialog.h"
 #include "session/language_selection.h"
+#include "session/package_location.h"
 #include "session/session_resources.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
@@ -138,16 +139,6 @@ bool StageFreshInstallation(SessionState* s, ObjectTable* db) {
   return err == ERROR_SUCCESS;
 }
 
-// An installed product's run without z: finds its package where the installation found it: the
-// package folder its saved database keeps (variable 524).
-void KeepSavedPackageFolder(SessionState* s, ObjectTable* db) {
-  if (s->fresh_installation || (s->package_folder && *s->package_folder)) return;
-  SetupObject* saved = VariableFindById(db, kVarPackageFolder);
-  const char16_t* folder = saved ? VariableRawValue(saved) : nullptr;
-  if (folder && *folder) SessionSetText(&s->package_folder, folder);
-  Trace(TR("I1196"), u"%s", SessionText(s->package_folder));
-}
-
 bool Steps(SessionState* s) {
   ObjectTable* db = s->database;
   if (!ClaimDatabaseInstance(s, db)) return false;
@@ -170,7 +161,7 @@ bool Steps(SessionState* s) {
 }  // namespace
 
 void InitializeSystemVariables(SessionState* s, ObjectTable* db) {
-  KeepSavedPackageFolder(s, db);
+  PackageLocationFind(s, db);
   DatabaseFacts facts{!s->fresh_installation, nullptr, s->database_file};
   if (SetupObject* source = VariableFindById(db, kVarSourceFolder)) facts.source_folder_value = VariableRawValue(source);
   CommandLineValues v;

@@ -251,6 +251,33 @@ TEST_F(WorkingFiles, TheInstalledSetupRepairsTheProduct) {
   EXPECT_EQ(ReadBytes(product + u"\\b.txt"), "file b");
 }
 
+TEST_F(WorkingFiles, TheProductsKeyTellsWhereThePackageLies) {
+  const std::string key = "Software\\SetupTests\\KezPath" + std::to_string(GetCurrentProcessId());
+  std::string objects = Objects() + R"(,
+    {"tag": "symb", "name": "v411", "fields": {"variable_id": 411, "name": "ProductKey",
+      "value": )" + Json(TextFromUtf8("HKEY_CURRENT_USER\\" + key)) + "}}";
+  std::u16string setup = Build(w_, WithMembers(Project(w_, R"(, "first_sequence": "@main")", objects),
+                                               R"("icon": "in/app.ico", "readme": "in/readme.txt")"));
+  SetupRun install = Start(w_, setup, u"/q2");
+  ASSERT_EQ(install.exit_code, 0u) << install.log;
+  DeleteLogs(w_, install);
+  // The package moves; the product's key says where to (as the product registration records it).
+  ASSERT_TRUE(CreateDirectoryW(W(w_.Path(u"moved")), nullptr));
+  ASSERT_TRUE(MoveFileW(W(setup), W(w_.Path(u"moved\\Setup.exe"))));
+  std::u16string subkey = TextFromUtf8(key), folder = w_.Path(u"moved");
+  HKEY opened;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, W(subkey), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr), 0);
+  RegSetValueExW(opened, L"KezPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                 DWORD((folder.size() + 1) * 2));
+  RegCloseKey(opened);
+  ASSERT_TRUE(DeleteFileW(W(w_.Path(u"Product\\a.txt"))));
+  SetupRun repair = Start(w_, w_.Path(u"Product\\Setup.exe"), u"/q2 /repair");
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\SetupTests");
+  EXPECT_EQ(repair.exit_code, 0u) << repair.log;
+  EXPECT_TRUE(repair.Has("QEL:I1198\\|[^|]*\\|Probe\\|[^|]*\\|[^|]*moved\\|0\n")) << repair.log;
+  EXPECT_EQ(ReadBytes(w_.Path(u"Product\\a.txt")), "file a");
+}
+
 TEST_F(WorkingFiles, ASaveThatFailsKeepsTheSavedDatabase) {
   SetupRun install = Start(w_, Build(w_, ProjectText()), u"/q2");
   ASSERT_EQ(install.exit_code, 0u) << install.log;
