@@ -7,3 +7,4 @@ extern const ActionMethods kCompleteInstallationMethods;  // a101
 extern const ActionMethods kQueryCancellationMethods;     // a107
 extern const ActionMethods kMessageBoxMethods;            // a200
 extern const ActionMethods kSetVariableMethods;           // a213
+extern const ActionMethods kFileSearchMethods;            // a214

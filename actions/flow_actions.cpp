@@ -9,4 +9,5 @@ void FlowActionsRegister() {
   ClassSetActionMethods(TagOf("a107"), &kQueryCancellationMethods);
   ClassSetActionMethods(TagOf("a200"), &kMessageBoxMethods);
   ClassSetActionMethods(TagOf("a213"), &kSetVariableMethods);
+  ClassSetActionMethods(TagOf("a214"), &kFileSearchMethods);
 }

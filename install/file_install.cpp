@@ -197,7 +197,8 @@ int32_t FileApplyDecision(ObjectTable* db, SetupObject* action, SetupObject* fil
   // A file kept by a repair stays as it was installed.
   SetSlotU32(file, kItemInstalledState, result == kDecisionKeep && previous > 0 ? uint32_t(previous) : kStateOf[result]);
   if (result == kDecisionKeep) {
-    PointerListAppend(SlotPointerList(action, kActionProcessed), file);
+    // A file that was installed already and is kept has nothing for the rollback to undo.
+    if (previous <= 0) PointerListAppend(SlotPointerList(action, kActionProcessed), file);
     if (uint32_t err = PendingDeletionCancel(db, PathOf(file))) Trace(TR("W0025"), u"%s|%lu", PathOf(file), err);
     SharedCountIncrement(file);
     FileBackupRule(db, file);
@@ -294,10 +295,8 @@ uint32_t ExtractFrom(ObjectTable* db, SetupObject* action, PackageReader* reader
 
 // The run's own package, opened only when a file needs data.
 uint32_t InstallFromMainPackage(ObjectTable* db, SetupObject* action) {
-  SessionState* s = SessionCurrent();
   PackageReader* reader = RunPackageReader();
-  uint32_t err = ERROR_SUCCESS;
-  if (!PackageIsOpen(reader)) err = RunPackageOpen(SessionText(s ? s->package_path : nullptr), nullptr, 0, nullptr, nullptr);
+  uint32_t err = PackageIsOpen(reader) ? ERROR_SUCCESS : RunPackageOpenMain();
   if (err) {
     Trace(TR("E0034"), u"%lu", err);
     ReportFailure();

@@ -43,6 +43,12 @@ void FileJournalDeleteFiles(ObjectTable* db, bool all_sessions);
 // Removes the entries in state -2 or 0 from the journal and the database.
 void FileJournalDropFinished(ObjectTable* db);
 
-// Copies every staged file (state 1) to its resolved destination; the destination becomes an
-// owned entry (4).
+// A staged file: an entry in state 1 for `staged`, whose second path is `folder` joined with `name`
+// by exactly one separator. The folder may hold
+// variable references ("<KesProductFolder>"): they are resolved when the copy is made.
+SetupObject* FileJournalStage(ObjectTable* db, const char16_t* staged, uint64_t owner, const char16_t* folder,
+                              const char16_t* name);
+
+// Copies every staged file (state 1) to its resolved destination, creating the destination's folder
+// first (journalled, so a rollback removes it again); the destination becomes an owned entry (4).
 void FileJournalPerformStagedCopies(ObjectTable* db);

@@ -5,6 +5,7 @@
 #include "install/file_install.h"
 #include "install/file_journal.h"
 #include "install/folder_actions.h"
+#include "install/session_temp_folder.h"
 #include "install/shortcut_actions.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
@@ -36,6 +37,7 @@ void InstallRegister() {
   FolderActionsRegister();
   ShortcutActionsRegister();
   FileInstallationHooks& hooks = Hooks()->file_installation;
+  hooks.set_session_temp_folder = SessionTempFolderSet;
   hooks.start_rollback_journal = FileJournalPerformStagedCopies;
   hooks.finish_file_operations = FinishFileOperations;
   hooks.clean_temporary_files = CleanTemporaryFiles;

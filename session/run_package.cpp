@@ -9,6 +9,7 @@
 #include "actions/abort_on_failure.h"
 #include "resources/string_ids.h"
 #include "runtime/error_text.h"
+#include "runtime/process_context.h"
 #include "runtime/scramble.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
@@ -125,17 +126,36 @@ uint32_t RunPackageOpen(const char16_t* path, const uint8_t* packageCode, uint64
   return err;
 }
 
+uint32_t RunPackageOpenMain() {
+  SessionState* s = Session();
+  char16_t path[kPackagePathCapacity] = u"";
+  char16_t* last = path + kPackagePathCapacity - 1;
+  if (s && s->package_path && *s->package_path) {
+    TextCopy(path, last, s->package_path);
+  } else if (s && s->package_folder && *s->package_folder) {
+    const char16_t* executable = Process()->executable_path;
+    const char16_t* name = executable + TextLength(executable);
+    while (name > executable && name[-1] != u'\\' && name[-1] != u'/') --name;
+    char16_t* end = TextCopy(path, last, s->package_folder);
+    if (end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, last, u"\\");
+    TextCopy(end, last, name);
+  }
+  char16_t opened[kPackagePathCapacity] = u"";
+  uint32_t err = RunPackageOpen(path, nullptr, 0, opened, opened + kPackagePathCapacity - 1);
+  if (!err && s) SessionSetText(&s->package_path, opened);
+  return err;
+}
+
 uint32_t RunPackageFindEntry(uint64_t id, PackageEntryHeader* header) {
   PackageReader* reader = RunPackageReader();
-  SessionState* s = Session();
-  const char16_t* path = s ? SessionText(s->package_path) : u"";
   uint32_t err = ERROR_SUCCESS;
-  if (!PackageIsOpen(reader)) err = RunPackageOpen(path, nullptr, 0, nullptr, nullptr);
+  if (!PackageIsOpen(reader)) err = RunPackageOpenMain();
   if (!err) err = PackageFindEntry(reader, header, id);
   if (err == ERROR_HANDLE_EOF) {
-    Trace(TR("I1131"), u"%016I64X|%s", id, path);
+    SessionState* s = Session();
+    Trace(TR("I1131"), u"%016I64X|%s", id, s ? SessionText(s->package_path) : u"");
     PackageClose(reader);
-    err = RunPackageOpen(path, nullptr, 0, nullptr, nullptr);
+    err = RunPackageOpenMain();
     if (!err) err = PackageFindEntry(reader, header, id);
   }
   return err;

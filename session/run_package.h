@@ -15,6 +15,12 @@ struct SessionState;
 uint32_t RunPackageOpen(const char16_t* path, const uint8_t* package_code, uint64_t set_identifier,
                         char16_t* opened_start, char16_t* opened_end);
 
+// Opens the run's own package: the package the run started from, or, for a run that started from a
+// database file (an installed product's Setup.dat), the file of the program's own name in the
+// package folder (z:, variable 524). The opened path becomes the run's package path. Returns 0 or
+// the error (E0035).
+uint32_t RunPackageOpenMain();
+
 // The run's reader (created on first use, destroyed with the session's resources).
 PackageReader* RunPackageReader();
 

@@ -25,6 +25,7 @@
 #include "session/session_resources.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
+#include "session/working_files.h"
 #include "ui/dialog_hooks.h"
 #include "ui/message_box.h"
 
@@ -219,6 +220,7 @@ void RegisterClasses() {
   RegistryActionsRegister();
   DialogActionsRegister();
   InstallRegister();
+  WorkingFilesRegister();
   DialogEngineInstall();
   HIMAGELIST icons = Resources()->small_icons;
   if (icons && Hooks()->dialogs.small_icons_loaded) Hooks()->dialogs.small_icons_loaded(icons);

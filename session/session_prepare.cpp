@@ -17,6 +17,7 @@
 #include "session/command_line_values.h"
 #include "session/language_dialog.h"
 #include "session/language_selection.h"
+#include "session/package_location.h"
 #include "session/session_resources.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
@@ -160,6 +161,7 @@ bool Steps(SessionState* s) {
 }  // namespace
 
 void InitializeSystemVariables(SessionState* s, ObjectTable* db) {
+  PackageLocationFind(s, db);
   DatabaseFacts facts{!s->fresh_installation, nullptr, s->database_file};
   if (SetupObject* source = VariableFindById(db, kVarSourceFolder)) facts.source_folder_value = VariableRawValue(source);
   CommandLineValues v;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,12 @@ void SetLastWrite(const std::u16string& path, uint64_t time) {
 }
 
 DWORD Attributes(const std::u16string& path) { return GetFileAttributesW(W(path)); }
+
+// Where the first match of `pattern` starts in `text` (npos when none).
+size_t FirstMatch(const std::string& text, const std::string& pattern) {
+  std::smatch match;
+  return std::regex_search(text, match, std::regex(pattern)) ? size_t(match.position(0)) : std::string::npos;
+}
 
 bool Exists(const std::u16string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -134,10 +141,14 @@ TEST(SetupFiles, InstallsATreeOfFilesExactly) {
     EXPECT_EQ(name.find(u"._rb"), std::u16string::npos) << TextToUtf8(name);
   }
   EXPECT_TRUE(Exists(product + u"\\Setup.dat"));
-  // Each created folder component is journalled, outermost first.
-  EXPECT_TRUE(run.Has("QEL:A0008\\|[^|]*\\|[^\n]*Product\n[\\s\\S]*QEL:A0008\\|[^|]*\\|[^\n]*Product\\\\sub\n"
-                      "[\\s\\S]*QEL:A0008\\|[^|]*\\|[^\n]*Product\\\\sub\\\\deeper\n"))
-      << run.log;
+  // Each created folder component is journalled, outermost first (found line by line: a pattern
+  // spanning the whole log recurses once per character in std::regex).
+  size_t product_at = FirstMatch(run.log, "QEL:A0008\\|[^|]*\\|[^\n]*Product\n");
+  size_t sub_at = FirstMatch(run.log, "QEL:A0008\\|[^|]*\\|[^\n]*Product\\\\sub\n");
+  size_t deeper_at = FirstMatch(run.log, "QEL:A0008\\|[^|]*\\|[^\n]*Product\\\\sub\\\\deeper\n");
+  EXPECT_NE(deeper_at, std::string::npos) << run.log;
+  EXPECT_LT(product_at, sub_at);
+  EXPECT_LT(sub_at, deeper_at);
   SetFileAttributesW(W(product + u"\\sub\\deeper\\locked.txt"), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -293,7 +304,7 @@ TEST(SetupFiles, NamesThatLeaveTheirFolderAreRefused) {
   std::vector<std::u16string> names;
   ListTree(w.Path(u"Product"), u"", &names);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"Setup.dat", u"ok.txt", u"sub\\", u"sub\\deeper\\"}));
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Setup.dat", u"Setup.exe", u"ok.txt", u"sub\\", u"sub\\deeper\\"}));
 }
 
 TEST(SetupFiles, AnOptionsOwnPackageSuppliesItsFiles) {

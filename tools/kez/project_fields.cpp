@@ -30,7 +30,8 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a002"), "sequence", 22, TagOf("aseq")},
     {TagOf("a006"), "action", 22, TagOf("a000")},
 
-    // a200 message box, a201 run dialog, a202 end dialog, a207 set option state, a213 set variable
+    // a200 message box, a201 run dialog, a202 end dialog, a207 set option state, a213 set variable,
+    // a214 file search
     {TagOf("a200"), "style", 22, kAny},
     {TagOf("a200"), "timeout", 23, kAny},
     {TagOf("a200"), "parameter", 24, kAny},
@@ -46,6 +47,10 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a207"), "request", 23, kAny},
     {TagOf("a213"), "variable", 22, kAny},
     {TagOf("a213"), "value", 23, kAny},
+    {TagOf("a214"), "options", 22, kAny},
+    {TagOf("a214"), "variable", 23, kAny},
+    {TagOf("a214"), "file_name", 24, kAny},
+    {TagOf("a214"), "folders", 27, kAny},
 
     // inst: the installation record
     {TagOf("inst"), "first_sequence", 8, TagOf("aseq")},
