@@ -27,6 +27,9 @@ struct WorkingFileHooks {
   uint32_t (*stage_runtime_and_support_files)(SessionState* session, ObjectTable* database);
   // Commit of a fresh installation: the support files move into the product folder's cache.
   void (*keep_cached_files)(SessionState* session, ObjectTable* database);
+  // a101, before anything of the run is made final: saves "Setup.dat" (message 486 and exit code 4
+  // on failure); an error fails the action, so the installation rolls back.
+  uint32_t (*save_database)(SessionState* session, ObjectTable* database);
 };
 
 // File installation and its file journal.

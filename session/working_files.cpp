@@ -13,6 +13,7 @@
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/run_package.h"
+#include "session/run_finalisation.h"
 #include "session/runtime_copy.h"
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
@@ -125,4 +126,5 @@ void WorkingFilesRegister() {
   hooks.install_product_folder_files = InstallProductFolderFiles;
   hooks.stage_runtime_and_support_files = StageRuntimeAndSupportFiles;
   hooks.keep_cached_files = SupportFilesKeepInCache;
+  hooks.save_database = [](SessionState* s, ObjectTable* db) { return uint32_t(SaveRunDatabase(s, db)); };
 }
