@@ -36,8 +36,9 @@ uint8_t* EncodeWide(char16_t u, uint8_t* out) {
 // the position after the last byte written and sets *rest to the first unit not encoded (its
 // terminator when the whole text fitted). Runs of one-byte units go four at a time, in one store.
 // A unit is read only once the one before it is known not to be the terminator, so no read passes
-// the end of the text.
-uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit, const char16_t** rest) {
+// the end of the text. Inlined: a call costs a tenth of the encoding of a short text.
+[[gnu::always_inline]] inline uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit,
+                                                   const char16_t** rest) {
   const char16_t* p = text;
   const uint8_t* stop = limit - 12;
   while (out <= stop) {
@@ -95,21 +96,27 @@ bool WriteInBuffer(BufferedFile* stream, const char16_t* text) {
   return true;
 }
 
-}  // namespace
-
-uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
-  if (!text) return StreamWriteU32(stream, 0);
-  if (WriteInBuffer(stream, text)) return ERROR_SUCCESS;
-  uint32_t err = BufferedFlush(stream);
-  if (err || WriteInBuffer(stream, text)) return err;
-  // Longer than a whole buffer: the count first, then the bytes in runs.
-  err = StreamWriteU32(stream, StringEncodedSize(text));
+// A text longer than a whole buffer: the count first, then the bytes in runs.
+uint32_t WriteInRuns(BufferedFile* stream, const char16_t* text) {
+  uint32_t err = StreamWriteU32(stream, StringEncodedSize(text));
   uint8_t chunk[512];
   for (const char16_t* p = text; *p && !err;) {
     uint8_t* end = EncodeUnits(p, chunk, chunk + sizeof chunk, &p);
     err = StreamWrite(stream, chunk, uint32_t(end - chunk));
   }
   return err;
+}
+
+}  // namespace
+
+uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
+  if (!text) return StreamWriteU32(stream, 0);
+  for (bool flushed = false;; flushed = true) {
+    if (WriteInBuffer(stream, text)) return ERROR_SUCCESS;
+    if (flushed) return WriteInRuns(stream, text);
+    uint32_t err = BufferedFlush(stream);
+    if (err) return err;
+  }
 }
 
 namespace {
