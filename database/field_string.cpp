@@ -32,11 +32,11 @@ uint8_t* EncodeWide(char16_t u, uint8_t* out) {
   return out + 3;
 }
 
-// Encodes the units of `text` into `out` while twelve bytes of room are left before `limit`; returns
-// the position after the last byte written and sets *rest to the first unit not encoded (its
-// terminator when the whole text fitted). Runs of one-byte units go four at a time, in one store.
-// A unit is read only once the one before it is known not to be the terminator, so no read passes
-// the end of the text. Inlined: a call costs a tenth of the encoding of a short text.
+// Encodes the units of `text` into `out` while twelve bytes of room are left before `limit`;
+// returns the position after the last byte written and sets *rest to the first unit not encoded
+// (its terminator when the whole text fitted). Runs of one-byte units go four at a time, in one
+// store. A unit is read only once the one before it is known not to be the terminator, so no read
+// passes the end of the text. Inlined: a call costs a tenth of the encoding of a short text.
 [[gnu::always_inline]] inline uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit,
                                                    const char16_t** rest) {
   const char16_t* p = text;
@@ -52,7 +52,7 @@ uint8_t* EncodeWide(char16_t u, uint8_t* out) {
     char16_t u1 = p[1];
     if (!OneByte(u1)) {
       *out++ = uint8_t(u0);
-      p += 1;
+      ++p;
       continue;
     }
     char16_t u2 = p[2];

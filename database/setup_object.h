@@ -98,9 +98,9 @@ struct ByteBlock {  // type 15
   uint32_t count;  // the length in bytes
 };
 // A pair is 4-aligned: 8 bytes on 32-bit builds and 12, not 16, on 64-bit builds, whose processors
-// read a pointer at any 4-aligned address at full speed. A loaded database holds two or three pairs
-// for every localized field, so the padding would cost a few percent of the loaded table. The text
-// is read and written as a member (pair->text); its address is not a char16_t** that may be passed on.
+// read a pointer at any 4-aligned address at full speed. A loaded database holds a pair for every
+// language of every localized field, so padding would cost a few percent of the loaded table. The
+// text is read and written as a member (pair->text); its address is no char16_t** to pass on.
 #pragma pack(push, 4)
 struct LocalizedPair {
   char16_t* text;

@@ -75,7 +75,8 @@ TEST(FieldString, RunsOfPlainUnitsEncodeLikeSingleUnitsAtEveryBufferPosition) {
     } else if (u < 0x800) {
       out->insert(out->end(), {uint8_t(0xC0 | u >> 6), uint8_t(0x80 | (u & 0x3F))});
     } else {
-      out->insert(out->end(), {uint8_t(0xE0 | u >> 12), uint8_t(0x80 | ((u >> 6) & 0x3F)), uint8_t(0x80 | (u & 0x3F))});
+      out->insert(out->end(),
+                  {uint8_t(0xE0 | u >> 12), uint8_t(0x80 | ((u >> 6) & 0x3F)), uint8_t(0x80 | (u & 0x3F))});
     }
   };
   std::u16string text;
