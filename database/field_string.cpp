@@ -16,24 +16,66 @@ uint32_t StringEncodedSize(const char16_t* text) {
 
 namespace {
 
-// Encodes the units of `text` into `out` while at least three bytes of room are left before `limit`;
+// True for a unit stored as one byte other than the terminator: 1 to 0x7F.
+bool OneByte(char16_t unit) { return char16_t(unit - 1) < 0x7F; }
+
+// Stores the two or three bytes of a unit of 0x80 or more.
+uint8_t* EncodeWide(char16_t u, uint8_t* out) {
+  if (u < 0x800) {
+    out[0] = uint8_t(0xC0 | u >> 6);
+    out[1] = uint8_t(0x80 | (u & 0x3F));
+    return out + 2;
+  }
+  out[0] = uint8_t(0xE0 | u >> 12);
+  out[1] = uint8_t(0x80 | ((u >> 6) & 0x3F));
+  out[2] = uint8_t(0x80 | (u & 0x3F));
+  return out + 3;
+}
+
+// Encodes the units of `text` into `out` while twelve bytes of room are left before `limit`;
 // returns the position after the last byte written and sets *rest to the first unit not encoded
-// (its terminator when the whole text fitted).
-uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit, const char16_t** rest) {
+// (its terminator when the whole text fitted). Runs of one-byte units go four at a time, in one
+// store. A unit is read only once the one before it is known not to be the terminator, so no read
+// passes the end of the text. Inlined: a call costs a tenth of the encoding of a short text.
+[[gnu::always_inline]] inline uint8_t* EncodeUnits(const char16_t* text, uint8_t* out, const uint8_t* limit,
+                                                   const char16_t** rest) {
   const char16_t* p = text;
-  const uint8_t* stop = limit - 2;  // the last position with room for three bytes, plus one
-  for (; *p && out < stop; ++p) {
-    char16_t u = *p;
-    if (u < 0x80) {
-      *out++ = uint8_t(u);
-    } else if (u < 0x800) {
-      *out++ = uint8_t(0xC0 | u >> 6);
-      *out++ = uint8_t(0x80 | (u & 0x3F));
-    } else {
-      *out++ = uint8_t(0xE0 | u >> 12);
-      *out++ = uint8_t(0x80 | ((u >> 6) & 0x3F));
-      *out++ = uint8_t(0x80 | (u & 0x3F));
+  const uint8_t* stop = limit - 12;
+  while (out <= stop) {
+    char16_t u0 = p[0];
+    if (!OneByte(u0)) {
+      if (!u0) break;
+      out = EncodeWide(u0, out);
+      ++p;
+      continue;
     }
+    char16_t u1 = p[1];
+    if (!OneByte(u1)) {
+      *out++ = uint8_t(u0);
+      ++p;
+      continue;
+    }
+    char16_t u2 = p[2];
+    if (!OneByte(u2)) {
+      out[0] = uint8_t(u0);
+      out[1] = uint8_t(u1);
+      out += 2;
+      p += 2;
+      continue;
+    }
+    char16_t u3 = p[3];
+    if (!OneByte(u3)) {
+      out[0] = uint8_t(u0);
+      out[1] = uint8_t(u1);
+      out[2] = uint8_t(u2);
+      out += 3;
+      p += 3;
+      continue;
+    }
+    uint32_t four = uint32_t(u0) | uint32_t(u1) << 8 | uint32_t(u2) << 16 | uint32_t(u3) << 24;
+    memcpy(out, &four, 4);  // the bytes in memory order on these little-endian targets
+    out += 4;
+    p += 4;
   }
   *rest = p;
   return out;
@@ -54,21 +96,27 @@ bool WriteInBuffer(BufferedFile* stream, const char16_t* text) {
   return true;
 }
 
-}  // namespace
-
-uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
-  if (!text) return StreamWriteU32(stream, 0);
-  if (WriteInBuffer(stream, text)) return ERROR_SUCCESS;
-  uint32_t err = BufferedFlush(stream);
-  if (err || WriteInBuffer(stream, text)) return err;
-  // Longer than a whole buffer: the count first, then the bytes in runs.
-  err = StreamWriteU32(stream, StringEncodedSize(text));
+// A text longer than a whole buffer: the count first, then the bytes in runs.
+uint32_t WriteInRuns(BufferedFile* stream, const char16_t* text) {
+  uint32_t err = StreamWriteU32(stream, StringEncodedSize(text));
   uint8_t chunk[512];
   for (const char16_t* p = text; *p && !err;) {
     uint8_t* end = EncodeUnits(p, chunk, chunk + sizeof chunk, &p);
     err = StreamWrite(stream, chunk, uint32_t(end - chunk));
   }
   return err;
+}
+
+}  // namespace
+
+uint32_t StringWrite(BufferedFile* stream, const char16_t* text) {
+  if (!text) return StreamWriteU32(stream, 0);
+  for (bool flushed = false;; flushed = true) {
+    if (WriteInBuffer(stream, text)) return ERROR_SUCCESS;
+    if (flushed) return WriteInRuns(stream, text);
+    uint32_t err = BufferedFlush(stream);
+    if (err) return err;
+  }
 }
 
 namespace {

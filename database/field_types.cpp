@@ -117,9 +117,13 @@ uint32_t ReadLocalized(BufferedFile* stream, SetupObject* object, unsigned slot,
   while (!err && text.count < count) {
     text.pairs = GrowFor(text.pairs, text.count, count, &capacity, arena);
     LocalizedPair* pair = &text.pairs[text.count];
+    char16_t* pairText = nullptr;
     err = StreamReadU32(stream, &pair->key);
-    if (!err) err = StringRead(stream, &pair->text, arena);
-    if (!err) ++text.count;
+    if (!err) err = StringRead(stream, &pairText, arena);
+    if (!err) {
+      pair->text = pairText;
+      ++text.count;
+    }
   }
   if (err) {
     LocalizedTextFree(&text);

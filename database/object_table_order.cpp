@@ -37,28 +37,30 @@ void GatherKeys(const ObjectTable* table, SortKey* keys) {
       keys[count++] = KeyOf(o);
 }
 
-// The keys of every object in insertion order, each object placed by its sequence number. False
-// when the numbers given out are too many for the objects (removals) or do not fit (wrapped).
+// The keys of every object in insertion order, each key placed by its object's sequence number in
+// the same walk that reads the number, so that every object is visited once. False when the numbers
+// given out are too many for the objects (removals) or do not fit (wrapped).
 bool PlaceBySequence(const ObjectTable* table, SortKey* keys) {
   uint32_t given = table->next_sequence - 1;  // sequence numbers run from 1
   if (given < table->object_count || given / 2 > table->object_count + 1024) return false;
-  SetupObject** placed = MemNew<SetupObject*>(given);
+  // Without removals the numbers are exactly 1 to object_count: the keys go straight into place.
+  SortKey* placed = given == table->object_count ? keys : MemNew<SortKey>(given);
   bool fits = true;
   for (uint32_t b = 0; b < table->bucket_count && fits; ++b) {
     if (b + kPrefetchDistance < table->bucket_count) __builtin_prefetch(table->buckets[b + kPrefetchDistance]);
     for (SetupObject* o = table->buckets[b]; o && fits; o = NextInBucket(o)) {
       uint32_t sequence = SlotU32(o, kSlotSequence);
-      fits = sequence - 1 < given && !placed[sequence - 1];
-      if (fits) placed[sequence - 1] = o;
+      fits = sequence - 1 < given && !placed[sequence - 1].object;
+      if (fits) placed[sequence - 1] = KeyOf(o);
     }
   }
   uint32_t count = 0;
   for (uint32_t i = 0; i < given && fits; ++i) {
-    if (!placed[i]) continue;
+    if (!placed[i].object) continue;
     fits = count < table->object_count;
-    if (fits) keys[count++] = KeyOf(placed[i]);
+    if (fits) keys[count++] = placed[i];
   }
-  MemFree(placed);
+  if (placed != keys) MemFree(placed);
   return fits && count == table->object_count;
 }
 

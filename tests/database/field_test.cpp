@@ -65,6 +65,40 @@ TEST(FieldString, EncodesEachCodeUnitOnItsOwn) {
   EXPECT_EQ(Encode(nullptr), Counted({}));
 }
 
+// Runs of one-byte units of every length up to a few words, broken by wide units, written after
+// a prefix of every length so that each text meets the end of the stream's buffer at every point:
+// the bytes are those of the unit-by-unit form.
+TEST(FieldString, RunsOfPlainUnitsEncodeLikeSingleUnitsAtEveryBufferPosition) {
+  auto unitBytes = [](char16_t u, Bytes* out) {
+    if (u < 0x80) {
+      out->push_back(uint8_t(u));
+    } else if (u < 0x800) {
+      out->insert(out->end(), {uint8_t(0xC0 | u >> 6), uint8_t(0x80 | (u & 0x3F))});
+    } else {
+      out->insert(out->end(),
+                  {uint8_t(0xE0 | u >> 12), uint8_t(0x80 | ((u >> 6) & 0x3F)), uint8_t(0x80 | (u & 0x3F))});
+    }
+  };
+  std::u16string text;
+  for (int run = 0; run < 10; ++run) {
+    for (int i = 0; i < run; ++i) text += char16_t(u'a' + i);
+    text += run % 2 ? u'\u00E9' : u'\u4E2D';
+  }
+  text += u"tail";
+  Bytes body;
+  for (char16_t u : text) unitBytes(u, &body);
+  for (uint32_t prefix = kMemoryBufferSize - 200; prefix <= kMemoryBufferSize; ++prefix) {
+    BufferedFile out{};
+    BufferedCreateMemory(&out);
+    Bytes expected(prefix, 0x5A);
+    ASSERT_EQ(BufferedWrite(&out, expected.data(), prefix), 0u);
+    ASSERT_EQ(StringWrite(&out, text.c_str()), 0u);
+    Bytes counted = Counted(body);
+    expected.insert(expected.end(), counted.begin(), counted.end());
+    ASSERT_EQ(WrittenBytes(&out), expected) << "prefix " << prefix;
+  }
+}
+
 TEST(FieldString, DecodesLenientlyAndConsumesEveryByte) {
   struct Case {
     Bytes body;
