@@ -74,5 +74,9 @@ SetupObject* ObjectTableFirstOf(ObjectTable* table, uint32_t tag);
 // pointers (MemFree), null for an empty table.
 SetupObject** ObjectTableSortedById(ObjectTable* table);
 
+// The objects of class `tag` or a class derived from it, in the same order: a new array (MemFree)
+// whose first *count pointers are those objects; null for an empty table.
+SetupObject** ObjectTableSortedOfClass(ObjectTable* table, uint32_t tag, uint32_t* count);
+
 // The bucket counts the table grows through: the largest prime below each power of two.
 extern const uint32_t kBucketCounts[33];

@@ -3,6 +3,7 @@
 // the prefix that is already in id order stays as it is, and only the objects after it (those made
 // at run time, typically few) are sorted and merged in. A table whose sequence numbers cannot be
 // placed (many removals, numbers wrapped around) is sorted whole.
+#include "database/class_registry.h"
 #include "database/heap_sort.h"
 #include "database/object_table.h"
 #include "runtime/heap.h"
@@ -88,4 +89,13 @@ SetupObject** ObjectTableSortedById(ObjectTable* table) {
   Merge(keys, sorted, keys + sorted, count - sorted, items);
   MemFree(keys);
   return items;
+}
+
+SetupObject** ObjectTableSortedOfClass(ObjectTable* table, uint32_t tag, uint32_t* count) {
+  SetupObject** all = ObjectTableSortedById(table);
+  *count = 0;
+  if (!all) return nullptr;
+  for (uint32_t i = 0; i < table->object_count; ++i)
+    if (ObjectIsA(all[i], tag)) all[(*count)++] = all[i];
+  return all;
 }

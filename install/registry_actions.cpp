@@ -391,19 +391,9 @@ bool ProcessValue(SetupObject* action, ObjectTable* db, SetupObject* value, bool
   return !Aborts();
 }
 
-// The value items in database order (MemFree).
-SetupObject** ValueItems(ObjectTable* db, uint32_t* count) {
-  SetupObject** all = ObjectTableSortedById(db);
-  *count = 0;
-  if (!all) return nullptr;
-  for (uint32_t i = 0; i < db->object_count; ++i)
-    if (ObjectIsA(all[i], TagOf("regv"))) all[(*count)++] = all[i];
-  return all;
-}
-
 int32_t ProcessValues(SetupObject* action, ObjectTable* db, bool installing) {
   uint32_t count;
-  SetupObject** values = ValueItems(db, &count);
+  SetupObject** values = ObjectTableSortedOfClass(db, TagOf("regv"), &count);
   int32_t result = kResultDone;
   for (uint32_t i = 0; i < count && result == kResultDone; ++i)
     if (!ProcessValue(action, db, values[i], installing)) result = kResultFailed;

@@ -211,22 +211,12 @@ void RemoveShortcut(SetupObject* action, ObjectTable* db, SetupObject* item) {
   SetSlotU32(item, kItemInstalledState, 0);
 }
 
-// The shortcut items in database order (MemFree).
-SetupObject** ShortcutItems(ObjectTable* db, uint32_t* count) {
-  SetupObject** all = ObjectTableSortedById(db);
-  *count = 0;
-  if (!all) return nullptr;
-  for (uint32_t i = 0; i < db->object_count; ++i)
-    if (ObjectIsA(all[i], TagOf("shct"))) all[(*count)++] = all[i];
-  return all;
-}
-
 int32_t CreateShortcuts(SetupObject* action, ObjectTable* db, uint32_t*) {
   if (Cancelled()) return kResultCancelled;
   ExtensionSendEvent(kEventShortcutsCreating, 0);
   PointerListFree(SlotPointerList(action, kProcessedList));
   uint32_t count;
-  SetupObject** items = ShortcutItems(db, &count);
+  SetupObject** items = ObjectTableSortedOfClass(db, TagOf("shct"), &count);
   int32_t result = kResultDone;
   for (uint32_t i = 0; i < count && result == kResultDone; ++i) {
     if (SlotInt(items[i], kItemEffectiveMode) <= 0) continue;
@@ -243,7 +233,7 @@ int32_t RemoveShortcuts(SetupObject* action, ObjectTable* db, uint32_t*) {
   ExtensionSendEvent(kEventShortcutsRemoving, 0);
   PointerListFree(SlotPointerList(action, kProcessedList));
   uint32_t count;
-  SetupObject** items = ShortcutItems(db, &count);
+  SetupObject** items = ObjectTableSortedOfClass(db, TagOf("shct"), &count);
   for (uint32_t i = 0; i < count; ++i)
     if (SlotInt(items[i], kItemEffectiveMode) < 0 && !KeptByU(items[i])) RemoveShortcut(action, db, items[i]);
   MemFree(items);
