@@ -46,6 +46,13 @@ void Notify(SetupObject* variable, const char16_t* text) {
                  reinterpret_cast<WPARAM>(variable), reinterpret_cast<LPARAM>(text));
 }
 
+SetupObject* FindById(ObjectTable* db, uint32_t id) {
+  if (db)
+    for (uint32_t i = 0; i < db->variables.count; ++i)
+      if (SlotU32(db->variables.items[i], kSymbId) == id) return db->variables.items[i];
+  return nullptr;
+}
+
 // 427 the root of the installation folder that 426 names, 428 the free bytes there, 429 those
 // less the bytes needed (430), or 0.
 void RecomputeFreeSpace(ObjectTable* db) {
@@ -82,8 +89,12 @@ void SideEffects(ObjectTable* db, SetupObject* variable) {
       g_hooks.session_text_changed(text);
   }
   if (id == 426) return RecomputeFreeSpace(db);
+  // Every change of a variable asks whether it is the installation folder: without a variable 426
+  // the answer is no, without a warning in the log for each change.
+  SetupObject* folder_name = FindById(db, 426);
+  if (!folder_name) return;
   char16_t designated[kValueCapacity];
-  VariableValue(db, 426, designated, designated + kValueCapacity - 1);
+  VariableValueOf(db, folder_name, designated, designated + kValueCapacity - 1);
   if (*designated && TextEqualNoCase(designated, VariableName(variable))) RecomputeFreeSpace(db);
 }
 
@@ -105,11 +116,9 @@ SetupObject* VariableFind(ObjectTable* db, const char16_t* name) {
 }
 
 SetupObject* VariableFindById(ObjectTable* db, uint32_t id) {
-  if (db)
-    for (uint32_t i = 0; i < db->variables.count; ++i)
-      if (SlotU32(db->variables.items[i], kSymbId) == id) return db->variables.items[i];
-  Trace(TR("W1511"), u"%lu", id);
-  return nullptr;
+  SetupObject* variable = FindById(db, id);
+  if (!variable) Trace(TR("W1511"), u"%lu", id);
+  return variable;
 }
 
 const char16_t* VariableRawValue(const SetupObject* variable) {

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -115,14 +116,16 @@ SetupTimes RunSetup(const std::u16string& setup, const std::u16string& temp) {
   SetEnvironmentVariableW(L"TMP", W(temp));
   SetEnvironmentVariableW(L"TEMP", W(temp));
   std::u16string command = u"\"" + setup + u"\" /q2";
-  STARTUPINFOW startup{sizeof startup};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   SetupTimes times;
   Clock::time_point start = Clock::now();
   if (!CreateProcessW(nullptr, const_cast<wchar_t*>(W(command)), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process))
     return times;
-  PROCESS_MEMORY_COUNTERS memory{sizeof memory};
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
   while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT)
     if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) times.peak_bytes = memory.PeakWorkingSetSize;
   times.seconds = Seconds(start);
@@ -132,9 +135,14 @@ SetupTimes RunSetup(const std::u16string& setup, const std::u16string& temp) {
   return times;
 }
 
-// The FILETIME of the first log record with `code` ("QEL:I0057"), 0 when there is none.
-uint64_t RecordTime(const std::string& log, const char* code) {
+// The FILETIME of the first log record with `code` ("QEL:I0057", or with its first text:
+// "QEL:I1701|...|Install files"), 0 when there is none.
+uint64_t RecordTime(const std::string& log, const char* code, const char* text = nullptr) {
+  // A record is "sequence|code|language-time|first text|...".
+  auto first_text = [&](size_t record) { return log.find('|', log.find('|', record) + 1) + 1; };
   size_t at = log.find(std::string(code) + "|");
+  while (text && at != std::string::npos && log.compare(first_text(at), strlen(text), text) != 0)
+    at = log.find(std::string(code) + "|", at + 1);
   if (at == std::string::npos) return 0;
   size_t dash = log.find('-', at);
   return dash == std::string::npos ? 0 : std::stoull(log.substr(dash + 1, 16), nullptr, 16);
@@ -166,6 +174,10 @@ int wmain(int argc, wchar_t** argv) {
 
   double plain = ExtractAll(setup, root + u"\\plain");
   SetupTimes install = RunSetup(setup, root + u"\\temp-install");
+  std::string install_log = NewestLog(root + u"\\temp-install");
+  uint64_t files_from = RecordTime(install_log, "QEL:I1701", "Install files");
+  uint64_t files_to = RecordTime(install_log, "QEL:I1708", "Install files");
+  double files = files_from && files_to >= files_from ? double(files_to - files_from) / 1e7 : -1;
   FolderDeleteTree((root + u"\\product").c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders);
   SetupTimes failed = RunSetup(failing, root + u"\\temp-fail");
   std::string log = NewestLog(root + u"\\temp-fail");
@@ -175,6 +187,7 @@ int wmain(int argc, wchar_t** argv) {
   printf("%-34s %8.2f s\n", "plain extraction (package reader)", plain);
   printf("%-34s %8.2f s  %.2fx plain  (exit %lu)\n", "Setup.exe /q2 installing", install.seconds,
          install.seconds / plain, install.exit_code);
+  printf("%-34s %8.2f s  %.2fx plain\n", "  of which a115 installing files", files, files / plain);
   printf("%-34s %8.2f s  %.2fx the install  (exit %lu)\n", "rollback after the files", rollback,
          rollback / install.seconds, failed.exit_code);
   printf("%-34s %8.1f MiB\n", "installing process, peak working set", double(install.peak_bytes) / (1 << 20));
