@@ -72,6 +72,55 @@ bool PerUserClasses(ObjectTable* db) {
 // A failure of a key or a value: true when the installation is aborted.
 bool Aborts() { return AbortOnFailure(kFailureRegistry, true); }
 
+// --- Rollback records -------------------------------------------------------------------------------
+
+// What an action changed, for its rollback: a value with the bytes it held before (kept as bytes, so
+// any size and type comes back exactly), or a key the action created. The records of all actions of
+// the run, newest first: a rollback puts the values back before it deletes the keys made for them.
+struct RollbackRecord {
+  RollbackRecord* older;
+  const SetupObject* action;
+  SetupObject* item;  // the value item, or the key item the action created
+  bool created_key;
+  bool exists;
+  uint32_t type;
+  uint32_t size;
+  uint8_t data[1];
+};
+RollbackRecord* g_records;
+
+void KeepRecord(const SetupObject* action, SetupObject* item, bool created_key, const RegistryValueBytes& bytes) {
+  auto* record = static_cast<RollbackRecord*>(MemAlloc(sizeof(RollbackRecord) + bytes.size));
+  if (!record) return;
+  *record = RollbackRecord{g_records, action, item, created_key, bytes.exists, bytes.type, bytes.size, {0}};
+  if (bytes.size) memcpy(record->data, bytes.data, bytes.size);
+  g_records = record;
+}
+
+void KeepForRollback(const SetupObject* action, SetupObject* value, const RegistryValueBytes& bytes) {
+  KeepRecord(action, value, false, bytes);
+}
+
+void KeepCreatedKey(const SetupObject* action, SetupObject* key) {
+  KeepRecord(action, key, true, RegistryValueBytes{false, 0, 0, nullptr});
+}
+
+// Calls `visit` for each record of the action, newest first, and frees them.
+void TakeRecords(const SetupObject* action, void (*visit)(ObjectTable* db, const RollbackRecord& record),
+                 ObjectTable* db) {
+  RollbackRecord** link = &g_records;
+  while (*link) {
+    RollbackRecord* record = *link;
+    if (record->action != action) {
+      link = &record->older;
+      continue;
+    }
+    *link = record->older;
+    if (visit) visit(db, *record);
+    MemFree(record);
+  }
+}
+
 // --- Key items --------------------------------------------------------------------------------------
 
 // The key path of the item, from its variable when it names one (D0003); null when the variable
@@ -98,38 +147,13 @@ void KeyFailed(SetupObject* key, const char16_t* path, uint32_t err) {
   Trace(TR("E0017"), u"%s|%d|%lu", path, SlotInt(key, kRegKeyView), err);
 }
 
-// The keys an action created in this run, newest first, deleted again by its rollback when empty.
-struct CreatedKey {
-  CreatedKey* older;
-  const SetupObject* action;
-  SetupObject* key;
-};
-CreatedKey* g_created_keys;
-
-void KeepCreatedKey(const SetupObject* action, SetupObject* key) {
-  auto* record = static_cast<CreatedKey*>(MemAlloc(sizeof(CreatedKey)));
-  if (!record) return;
-  *record = CreatedKey{g_created_keys, action, key};
-  g_created_keys = record;
-}
-
-// Frees the action's records; with `remove` first deletes each of its keys that is empty now.
-void TakeCreatedKeys(const SetupObject* action, bool remove) {
-  CreatedKey** link = &g_created_keys;
-  while (*link) {
-    CreatedKey* record = *link;
-    if (record->action != action) {
-      link = &record->older;
-      continue;
-    }
-    *link = record->older;
-    const char16_t* path = Text(SlotText(record->key, kRegKeyPath));
-    if (remove && RegistryDeleteEmptyKey(path, SlotInt(record->key, kRegKeyActualView), false)) {
-      SetSlotU32(record->key, kItemInstalledState, 0);
-      Trace(TR("A0040"), u"%s|%d", path, SlotInt(record->key, kRegKeyActualView));
-    }
-    MemFree(record);
-  }
+// Deletes the key at its resolved path and view when it holds nothing (A0040, installed state 0).
+void DeleteKeyWhenEmpty(SetupObject* key) {
+  const char16_t* path = Text(SlotText(key, kRegKeyPath));
+  int32_t view = SlotInt(key, kRegKeyActualView);
+  if (!RegistryDeleteEmptyKey(path, view, false)) return;
+  SetSlotU32(key, kItemInstalledState, 0);
+  Trace(TR("A0040"), u"%s|%d", path, view);
 }
 
 // Returns false when the installation is to stop.
@@ -175,51 +199,11 @@ bool RemoveKey(ObjectTable* db, SetupObject* key) {
   if (mode == -3) RegistryDeleteSubkeys(handle, actual);
   if (mode == -3 || mode == -2) RegistryDeleteValues(handle);
   RegCloseKey(handle);
-  if (mode >= -3 && mode <= -1 && RegistryDeleteEmptyKey(path, actual, false)) {
-    SetSlotU32(key, kItemInstalledState, 0);
-    Trace(TR("A0040"), u"%s|%d", path, actual);
-  }
+  if (mode >= -3 && mode <= -1) DeleteKeyWhenEmpty(key);
   return true;
 }
 
 // --- Value items ------------------------------------------------------------------------------------
-
-// What a value held before an action changed it, kept as bytes for that action's rollback. The
-// records of all actions of the run, newest first.
-struct RollbackRecord {
-  RollbackRecord* older;
-  const SetupObject* action;
-  SetupObject* value;
-  bool exists;
-  uint32_t type;
-  uint32_t size;
-  uint8_t data[1];
-};
-RollbackRecord* g_records;
-
-void KeepForRollback(const SetupObject* action, SetupObject* value, const RegistryValueBytes& bytes) {
-  auto* record = static_cast<RollbackRecord*>(MemAlloc(sizeof(RollbackRecord) + bytes.size));
-  if (!record) return;
-  *record = RollbackRecord{g_records, action, value, bytes.exists, bytes.type, bytes.size, {0}};
-  if (bytes.size) memcpy(record->data, bytes.data, bytes.size);
-  g_records = record;
-}
-
-// Calls `visit` for each record of the action, newest first, and frees them.
-void TakeRecords(const SetupObject* action, void (*visit)(ObjectTable* db, const RollbackRecord& record),
-                 ObjectTable* db) {
-  RollbackRecord** link = &g_records;
-  while (*link) {
-    RollbackRecord* record = *link;
-    if (record->action != action) {
-      link = &record->older;
-      continue;
-    }
-    *link = record->older;
-    if (visit) visit(db, *record);
-    MemFree(record);
-  }
-}
 
 // The name and data in the session's language with variables resolved, once per run.
 bool Resolve(ObjectTable* db, SetupObject* value) {
@@ -433,15 +417,19 @@ int32_t Run(SetupObject* action, ObjectTable* db, bool installing) {
 int32_t InstallRegistrySettings(SetupObject* action, ObjectTable* db, uint32_t*) { return Run(action, db, true); }
 int32_t RemoveRegistrySettings(SetupObject* action, ObjectTable* db, uint32_t*) { return Run(action, db, false); }
 
-void RestoreValue(ObjectTable* db, const RollbackRecord& record) {
-  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(record.value, kRegValueKey));
+void PutBack(ObjectTable* db, const RollbackRecord& record) {
+  if (record.created_key) {
+    DeleteKeyWhenEmpty(record.item);  // a key someone filled meanwhile stays
+    return;
+  }
+  SetupObject* key = ObjectTableFind(db, TagOf("regk"), SlotU64(record.item, kRegValueKey));
   if (!key) return;
   RegistryValueBytes bytes{record.exists, record.type, record.size, const_cast<uint8_t*>(record.data)};
   const char16_t* path = Text(SlotText(key, kRegKeyPath));
-  const char16_t* name = Text(SlotText(record.value, kSettingResolvedName));
+  const char16_t* name = Text(SlotText(record.item, kSettingResolvedName));
   uint32_t err = RegistryRestoreValueBytes(path, name, SlotInt(key, kRegKeyActualView), bytes);
   Trace(TR("I2901"), u"%s|%s|%d|%lu|%lu", path, name, record.exists ? 1 : 0, record.type, err);
-  SetSlotU32(record.value, kItemInstalledState, 0);
+  SetSlotU32(record.item, kItemInstalledState, 0);
 }
 
 // Puts back every value the action changed, last first, with the bytes and type found before, then
@@ -450,8 +438,7 @@ int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
   ObjectTable* db = ObjectOwner(action);
   bool classes = PerUserClasses(db);
   if (classes) RegistryRedirectClasses(true);
-  TakeRecords(action, RestoreValue, db);
-  TakeCreatedKeys(action, true);
+  TakeRecords(action, PutBack, db);
   PointerListFree(SlotPointerList(action, kProcessedList));
   if (classes) RegistryRedirectClasses(false);
   return kResultDone;
@@ -460,7 +447,6 @@ int32_t RollBackRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
 // The installation is complete: the values kept for the rollback are no longer needed.
 int32_t FinalizeRegistrySettings(SetupObject* action, int32_t, uint32_t*) {
   TakeRecords(action, nullptr, nullptr);
-  TakeCreatedKeys(action, false);
   return kResultDone;
 }
 
