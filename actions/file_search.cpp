@@ -7,6 +7,7 @@
 #include "expr/database_resolver.h"
 #include "expr/variables.h"
 #include "runtime/fs_redirection.h"
+#include "runtime/path_parts.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
@@ -36,11 +37,9 @@ uint16_t Language() {
   return s ? s->ui_language : 0;
 }
 
-// `folder` + "\" + `name` into [path, path + kPathCapacity - 1]; returns the end.
-char16_t* Join(char16_t* path, const char16_t* folder, const char16_t* name) {
-  char16_t* end = TextCopy(path, path + kPathCapacity - 1, folder);
-  if (end > path && end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, path + kPathCapacity - 1, u"\\");
-  return TextCopy(end, path + kPathCapacity - 1, name);
+// `folder` + "\" + `name` into [path, path + kPathCapacity - 1].
+void Join(char16_t* path, const char16_t* folder, const char16_t* name) {
+  PathJoin(path, path + kPathCapacity - 1, folder, name);
 }
 
 // Whether folder\name is a match; its result (folder, or the full path) into `result`.

@@ -13,6 +13,7 @@
 #include "runtime/file_utils.h"
 #include "runtime/fs_redirection.h"
 #include "runtime/path_clean.h"
+#include "runtime/path_parts.h"
 #include "runtime/system_calls.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
@@ -69,14 +70,6 @@ PointerList Snapshot(const ObjectTable* db) {
   PointerList copy{};
   for (uint32_t i = 0; i < db->journal.count; ++i) PointerListAppend(&copy, db->journal.items[i]);
   return copy;
-}
-
-// The folder part of `path` into [start, end]; returns the end.
-char16_t* FolderPart(const char16_t* path, char16_t* start, char16_t* end) {
-  size_t cut = 0;
-  for (size_t i = 0; path[i]; ++i)
-    if (path[i] == u'\\' || path[i] == u'/') cut = i;
-  return TextCopyN(start, end, path, cut);
 }
 
 }  // namespace
@@ -217,9 +210,7 @@ void FileJournalDropFinished(ObjectTable* db) {
 SetupObject* FileJournalStage(ObjectTable* db, const char16_t* staged, uint64_t owner, const char16_t* folder,
                               const char16_t* name) {
   char16_t destination[kInstallPathCapacity];
-  char16_t* end = TextCopy(destination, destination + kInstallPathCapacity - 1, folder);
-  if (end > destination && end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, destination + kInstallPathCapacity - 1, u"\\");
-  TextCopy(end, destination + kInstallPathCapacity - 1, name);
+  PathJoin(destination, destination + kInstallPathCapacity - 1, folder, name);
   SetupObject* entry = FileJournalAdd(db, staged, owner);
   FileJournalSetState(entry, kEntryStaged);
   FileJournalSetSecondPath(entry, destination);
@@ -237,7 +228,7 @@ void FileJournalPerformStagedCopies(ObjectTable* db) {
     ResolvedSecondPath(db, entry, destination);
     PathClean(destination);
     char16_t folder[kInstallPathCapacity];
-    FolderPart(destination, folder, folder + kInstallPathCapacity - 1);
+    PathFolderPart(folder, folder + kInstallPathCapacity - 1, destination);
     if (*folder) FolderCreate(db, folder, kFolderJournalOwned);
     for (int wait = 0; wait < 5; ++wait) {
       HANDLE h = CreateFileW(W(destination), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

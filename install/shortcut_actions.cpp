@@ -27,6 +27,8 @@
 #include "install/target_name.h"
 #include "runtime/heap.h"
 #include "runtime/path_clean.h"
+#include "runtime/path_parts.h"
+#include "runtime/system_calls.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
@@ -102,7 +104,8 @@ uint32_t ComputeShortcutPath(ObjectTable* db, SetupObject* item, const char16_t*
     return err;
   }
   char16_t path[kInstallPathCapacity];
-  ShortcutFileName(path, path + kInstallPathCapacity - 1, Text(SlotText(folder, kFolderPath)), name);
+  char16_t* end = path + kInstallPathCapacity - 1;
+  TextAppend(PathJoin(path, end, Text(SlotText(folder, kFolderPath)), name), end, u".lnk");
   PathClean(path);
   BuilderSetText(item, kShortcutPath, path);
   TraceList(TR("D0005"), 2, name, path);
@@ -110,13 +113,12 @@ uint32_t ComputeShortcutPath(ObjectTable* db, SetupObject* item, const char16_t*
   return ERROR_SUCCESS;
 }
 
-// Deletes an old P + "._rb" and moves P there; on success the item remembers the copy. Returns 0
-// or the error of the move.
-uint32_t MoveAside(ObjectTable* db, SetupObject* item, const char16_t* path) {
-  char16_t copy[kInstallPathCapacity];
-  TextCopy(TextCopy(copy, copy + kInstallPathCapacity - 1, path), copy + kInstallPathCapacity - 1, u"._rb");
+// Deletes an old P + "._rb" (its name into `copy`, kInstallPathCapacity characters) and moves P
+// there; on success the item remembers the copy. Returns 0 or the error of the move.
+uint32_t MoveAside(ObjectTable* db, SetupObject* item, const char16_t* path, char16_t* copy) {
+  PathWithSuffix(copy, copy + kInstallPathCapacity - 1, path, u"._rb");
   FileJournalDeleteByPattern(db, copy, ObjectId(item), nullptr, false);
-  if (!MoveFileW(W(path), W(copy))) return GetLastError();
+  if (!Sys().MoveFileExW(W(path), W(copy), MOVEFILE_COPY_ALLOWED)) return GetLastError();
   SetRollbackCopy(item, copy);
   return ERROR_SUCCESS;
 }
@@ -124,14 +126,14 @@ uint32_t MoveAside(ObjectTable* db, SetupObject* item, const char16_t* path) {
 // The shell may save the link under another extension: the first of P, P as ".pif", P as ".url"
 // that exists becomes the item's path.
 void FindSavedFile(SetupObject* item, const char16_t* path) {
-  if (GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES) return;
+  if (PathExists(path)) return;
   char16_t other[kInstallPathCapacity];
   size_t length = TextLength(path);
   if (length < 4) return;
   for (const char16_t* extension : {u".pif", u".url"}) {
     TextCopy(TextCopyN(other, other + kInstallPathCapacity - 1, path, length - 4), other + kInstallPathCapacity - 1,
              extension);
-    if (GetFileAttributesW(W(other)) == INVALID_FILE_ATTRIBUTES) continue;
+    if (!PathExists(other)) continue;
     BuilderSetText(item, kShortcutPath, other);
     return;
   }
@@ -164,9 +166,10 @@ uint32_t SaveLink(SetupObject* action, ObjectTable* db, SetupObject* item, const
                          IconPath(db, item), SlotInt(item, kShortcutIconIndex),
                          (SlotU32(item, kShortcutFlags) & kShortcutFlagRunAsAdministrator) != 0});
   char16_t folder[kInstallPathCapacity];
-  ShortcutTargetFolder(folder, folder + kInstallPathCapacity - 1, path);
+  PathFolderPart(folder, folder + kInstallPathCapacity - 1, path);
   FolderCreate(db, folder, kFolderJournalOwned);
-  MoveAside(db, item, path);
+  char16_t copy[kInstallPathCapacity];
+  MoveAside(db, item, path, copy);
   PointerListAppend(SlotPointerList(action, kProcessedList), item);
   result = ShortcutLinkSave(link, path);
   ShortcutLinkRelease(&link);
@@ -183,7 +186,7 @@ uint32_t CreateShortcut(SetupObject* action, ObjectTable* db, SetupObject* item)
   Substitute(db, Text(SlotText(item, kShortcutTarget)), t.target, ShortcutTexts::End(t.target));
   if (!*t.target) return ERROR_SUCCESS;
   bool address = ShortcutTargetIsAddress(t.target);
-  if (!address && GetFileAttributesW(W(t.target)) == INVALID_FILE_ATTRIBUTES) {
+  if (!address && !PathExists(t.target)) {
     TraceList(TR("I0050"), 2, path, t.target);
     return ERROR_SUCCESS;
   }
@@ -191,7 +194,7 @@ uint32_t CreateShortcut(SetupObject* action, ObjectTable* db, SetupObject* item)
   ResolveLocalized(db, item, kShortcutArguments, t.arguments, ShortcutTexts::End(t.arguments));
   Substitute(db, Text(SlotText(item, kShortcutWorkingFolder)), t.working_folder, ShortcutTexts::End(t.working_folder));
   if (!*t.working_folder && !address)
-    ShortcutTargetFolder(t.working_folder, ShortcutTexts::End(t.working_folder), t.target);
+    PathFolderPart(t.working_folder, ShortcutTexts::End(t.working_folder), t.target);
   if (uint32_t err = SaveLink(action, db, item, path, t)) return err;
   FindSavedFile(item, path);
   SetSlotU32(item, kItemInstalledState, 1);
@@ -202,9 +205,8 @@ uint32_t CreateShortcut(SetupObject* action, ObjectTable* db, SetupObject* item)
 void RemoveShortcut(SetupObject* action, ObjectTable* db, SetupObject* item) {
   const char16_t* path;
   if (ComputeShortcutPath(db, item, &path) || !*path) return;
-  uint32_t err = MoveAside(db, item, path);
   char16_t copy[kInstallPathCapacity];
-  TextCopy(TextCopy(copy, copy + kInstallPathCapacity - 1, path), copy + kInstallPathCapacity - 1, u"._rb");
+  uint32_t err = MoveAside(db, item, path, copy);
   if (err == ERROR_SUCCESS) TraceList(TR("A0031"), 2, path, copy);
   else Trace(TR("W0024"), u"%s|%s|%lu", path, copy, err);
   PointerListAppend(SlotPointerList(action, kProcessedList), item);
@@ -266,7 +268,7 @@ int32_t RollBackShortcuts(SetupObject* action, int32_t, uint32_t*) {
     if (*path) FileJournalDeleteByPattern(db, path, ObjectId(item), nullptr, false);
     SetSlotU32(item, kItemInstalledState, 0);
     const char16_t* copy = SlotText(item, kShortcutRollbackCopy);
-    if (copy && MoveFileW(W(copy), W(path))) {
+    if (copy && Sys().MoveFileExW(W(copy), W(path), MOVEFILE_COPY_ALLOWED)) {
       // The shortcut found before is in place again.
       SetSlotU32(item, kItemInstalledState, 1);
       TraceList(TR("A0044"), 1, path);

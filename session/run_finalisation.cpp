@@ -16,6 +16,7 @@
 #include "runtime/fs_redirection.h"
 #include "runtime/log.h"
 #include "runtime/path_clean.h"
+#include "runtime/path_parts.h"
 #include "runtime/process_context.h"
 #include "runtime/rights.h"
 #include "runtime/text.h"
@@ -78,10 +79,9 @@ void RestoreProductFolder(ObjectTable* db) {
 
 // "<product folder>\<name>" into [path, path + kPathCapacity - 1]; false when the folder is empty.
 bool ProductFolderFile(ObjectTable* db, const char16_t* name, char16_t* path) {
-  char16_t* end = VariableValue(db, kVarProductFolder, path, path + kPathCapacity - 1);
-  if (end == path) return false;
-  if (end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, path + kPathCapacity - 1, u"\\");
-  TextCopy(end, path + kPathCapacity - 1, name);
+  char16_t folder[kPathCapacity];
+  if (VariableValue(db, kVarProductFolder, folder, folder + kPathCapacity - 1) == folder) return false;
+  PathJoin(path, path + kPathCapacity - 1, folder, name);
   PathClean(path);
   return true;
 }

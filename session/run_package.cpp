@@ -9,6 +9,7 @@
 #include "actions/abort_on_failure.h"
 #include "resources/string_ids.h"
 #include "runtime/error_text.h"
+#include "runtime/path_parts.h"
 #include "runtime/process_context.h"
 #include "runtime/scramble.h"
 #include "runtime/text.h"
@@ -136,9 +137,7 @@ uint32_t RunPackageOpenMain() {
     const char16_t* executable = Process()->executable_path;
     const char16_t* name = executable + TextLength(executable);
     while (name > executable && name[-1] != u'\\' && name[-1] != u'/') --name;
-    char16_t* end = TextCopy(path, last, s->package_folder);
-    if (end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, last, u"\\");
-    TextCopy(end, last, name);
+    PathJoin(path, last, s->package_folder, name);
   }
   char16_t opened[kPackagePathCapacity] = u"";
   uint32_t err = RunPackageOpen(path, nullptr, 0, opened, opened + kPackagePathCapacity - 1);

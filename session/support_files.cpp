@@ -15,6 +15,7 @@
 #include "package/package_format.h"
 #include "runtime/fs_redirection.h"
 #include "runtime/path_clean.h"
+#include "runtime/path_parts.h"
 #include "runtime/system_calls.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
@@ -32,9 +33,7 @@ enum : unsigned {
 
 // `folder` and `name` joined by exactly one separator into [path, path + kPathCapacity - 1].
 void Join(char16_t* path, const char16_t* folder, const char16_t* name) {
-  char16_t* end = TextCopy(path, path + kPathCapacity - 1, folder);
-  if (end > path && end[-1] != u'\\' && end[-1] != u'/') end = TextCopy(end, path + kPathCapacity - 1, u"\\");
-  TextCopy(end, path + kPathCapacity - 1, name);
+  PathJoin(path, path + kPathCapacity - 1, folder, name);
   PathClean(path);
 }
 

@@ -109,7 +109,7 @@ void InstallProductFolderFiles(SessionState* s, ObjectTable* db) {
     for (size_t i = 0; i < kFileCount; ++i) ProductFolderPath(db, kProductFolderFiles[i], paths[i]);
   for (size_t i = 0; i < kFileCount; ++i) {
     uint32_t err = errors[i];
-    if (!err && GetFileAttributesW(W(paths[i])) == INVALID_FILE_ATTRIBUTES) err = GetLastError();
+    if (!err && !PathExists(paths[i])) err = GetLastError();
     if (err && *paths[i]) Trace(TR("E0061"), u"%s|%lu", paths[i], err);
   }
 }

@@ -13,6 +13,7 @@
 #include "runtime/modeless_stack.h"
 #include "runtime/os_version.h"
 #include "runtime/path_clean.h"
+#include "runtime/path_parts.h"
 #include "runtime/random.h"
 #include "runtime/scramble.h"
 #include "runtime/text.h"
@@ -266,6 +267,46 @@ TEST(PathCleaning, Table) {
       {u"", u""},
   };
   for (const Case& c : cases) EXPECT_EQ(Cleaned(c.in), std::u16string(c.out)) << TextToUtf8(c.in);
+}
+
+TEST(PathParts, JoinPutsOneSeparatorBetweenFolderAndName) {
+  struct Case {
+    const char16_t* folder;
+    const char16_t* name;
+    const char16_t* joined;
+  } cases[] = {
+      {u"C:\\Menu\\Tally", u"Tally", u"C:\\Menu\\Tally\\Tally"},
+      {u"C:\\Menu\\Tally\\", u"Tally", u"C:\\Menu\\Tally\\Tally"},
+      {u"C:/Menu/", u"Tally", u"C:/Menu/Tally"},
+      {u"C:\\Menu", u"Sub\\Read me", u"C:\\Menu\\Sub\\Read me"},
+      {u"", u"Setup.dat", u"Setup.dat"},
+  };
+  for (const Case& c : cases) {
+    char16_t out[64];
+    char16_t* end = PathJoin(out, out + 63, c.folder, c.name);
+    EXPECT_EQ(std::u16string(out, end), c.joined) << TextToUtf8(c.folder);
+  }
+  char16_t small[12];
+  char16_t* end = PathJoin(small, small + 11, u"C:\\Menu\\Tally", u"Tally");
+  EXPECT_EQ(end - small, 11) << "cut at the end of the buffer";
+  EXPECT_EQ(*end, 0);
+}
+
+TEST(PathParts, FolderPartKeepsTheRootOfADrive) {
+  struct Case {
+    const char16_t* path;
+    const char16_t* folder;
+  } cases[] = {
+      {u"C:\\App\\bin\\app.exe", u"C:\\App\\bin"},
+      {u"C:\\app.exe", u"C:\\"},
+      {u"C:/App/app.exe", u"C:/App"},
+      {u"app.exe", u""},
+  };
+  for (const Case& c : cases) {
+    char16_t out[64];
+    char16_t* end = PathFolderPart(out, out + 63, c.path);
+    EXPECT_EQ(std::u16string(out, end), c.folder) << TextToUtf8(c.path);
+  }
 }
 
 TEST(LogNames, TempPathWithSuffixes) {
