@@ -31,20 +31,20 @@ struct Placed {
 };
 
 // Every section's address and data; the resources are written for their final address.
-std::vector<Placed> Place(const FixtureImage& spec, std::string* strings) {
+std::vector<Placed> Place(const FixtureImage& image, std::string* strings) {
   std::vector<Placed> placed;
-  uint32_t rva = kSectionAlignment, raw = AlignUp(spec.headers_size, kFileAlignment);
-  for (const FixtureSection& s : spec.sections) {
+  uint32_t rva = kSectionAlignment, raw = AlignUp(image.headers_size, kFileAlignment);
+  for (const FixtureSection& s : image.sections) {
     Placed p = {rva, raw, s.size, {}};
     if (s.role == FixtureRole::kResources) {
-      std::vector<Resource> resources = spec.resources;
-      Bytes directory = ResourcesWrite(&resources, rva + spec.resource_start);
-      p.bytes = FixturePattern(s.name, spec.resource_start);
+      std::vector<Resource> resources = image.resources;
+      Bytes directory = ResourcesWrite(&resources, rva + image.resource_start);
+      p.bytes = FixturePattern(s.name, image.resource_start);
       p.bytes.insert(p.bytes.end(), directory.begin(), directory.end());
     } else if (s.role == FixtureRole::kRelocations) {
-      Put32(&p.bytes, placed.at(spec.relocated_section).rva);
+      Put32(&p.bytes, placed.at(image.relocated_section).rva);
       Put32(&p.bytes, kRelocationBlockSize);
-      Put16(&p.bytes, spec.pe64 ? 0xA000 : 0x3000);
+      Put16(&p.bytes, image.pe64 ? 0xA000 : 0x3000);
       Put16(&p.bytes, 0);
     } else {
       p.bytes = FixturePattern(s.name, s.size);
@@ -58,21 +58,21 @@ std::vector<Placed> Place(const FixtureImage& spec, std::string* strings) {
   return placed;
 }
 
-void Headers(const FixtureImage& spec, const std::vector<Placed>& placed, Bytes* out) {
+void Headers(const FixtureImage& image, const std::vector<Placed>& placed, Bytes* out) {
   uint8_t* b = out->data();
   StoreLe16(b, 0x5A4D);
   StoreLe32(b + 0x3C, kPeOffset);
   uint8_t* pe = b + kPeOffset;
   StoreLe32(pe, 0x00004550);
-  uint16_t optional_size = spec.pe64 ? 240 : 224;
-  StoreLe16(pe + 4, spec.pe64 ? 0x8664 : 0x14C);
-  StoreLe16(pe + 6, uint16_t(spec.sections.size()));
+  uint16_t optional_size = image.pe64 ? 240 : 224;
+  StoreLe16(pe + 4, image.pe64 ? 0x8664 : 0x14C);
+  StoreLe16(pe + 6, uint16_t(image.sections.size()));
   StoreLe16(pe + 20, optional_size);
-  StoreLe16(pe + 22, spec.pe64 ? 0x0022 : 0x0102);
+  StoreLe16(pe + 22, image.pe64 ? 0x0022 : 0x0102);
   uint8_t* opt = pe + 24;
-  StoreLe16(opt, spec.pe64 ? 0x20B : 0x10B);
-  StoreLe32(opt + kPeOptionalEntryPoint, placed[spec.entry_section].rva);
-  if (spec.pe64) {
+  StoreLe16(opt, image.pe64 ? 0x20B : 0x10B);
+  StoreLe32(opt + kPeOptionalEntryPoint, placed[image.entry_section].rva);
+  if (image.pe64) {
     StoreLe64(opt + 24, 0x140000000ULL);
   } else {
     StoreLe32(opt + 28, 0x400000);
@@ -84,15 +84,15 @@ void Headers(const FixtureImage& spec, const std::vector<Placed>& placed, Bytes*
   StoreLe16(opt + 50, 1);
   const Placed& last = placed.back();
   StoreLe32(opt + kPeOptionalImageSize, AlignUp(last.rva + last.size, kSectionAlignment));
-  StoreLe32(opt + kPeOptionalHeadersSize, spec.headers_size);
+  StoreLe32(opt + kPeOptionalHeadersSize, image.headers_size);
   StoreLe16(opt + 68, 2);  // GUI
-  uint32_t directories = spec.pe64 ? 112 : 96;
+  uint32_t directories = image.pe64 ? 112 : 96;
   StoreLe32(opt + directories - 4, 16);
-  for (size_t k = 0; k < spec.sections.size(); ++k) {
-    const FixtureSection& s = spec.sections[k];
+  for (size_t k = 0; k < image.sections.size(); ++k) {
+    const FixtureSection& s = image.sections[k];
     if (s.role == FixtureRole::kResources) {
-      StoreLe32(opt + directories + 8 * kPeDirectoryResource, placed[k].rva + spec.resource_start);
-      StoreLe32(opt + directories + 8 * kPeDirectoryResource + 4, placed[k].size - spec.resource_start);
+      StoreLe32(opt + directories + 8 * kPeDirectoryResource, placed[k].rva + image.resource_start);
+      StoreLe32(opt + directories + 8 * kPeDirectoryResource + 4, placed[k].size - image.resource_start);
     }
     if (s.role == FixtureRole::kRelocations) {
       StoreLe32(opt + directories + 8 * kPeDirectoryRelocation, placed[k].rva);
@@ -101,11 +101,11 @@ void Headers(const FixtureImage& spec, const std::vector<Placed>& placed, Bytes*
   }
 }
 
-void SectionTable(const FixtureImage& spec, const std::vector<Placed>& placed, Bytes* out) {
-  uint32_t table = kPeOffset + 24 + (spec.pe64 ? 240 : 224);
+void SectionTable(const FixtureImage& image, const std::vector<Placed>& placed, Bytes* out) {
+  uint32_t table = kPeOffset + 24 + (image.pe64 ? 240 : 224);
   uint32_t long_name = 4;
-  for (size_t k = 0; k < spec.sections.size(); ++k) {
-    const FixtureSection& s = spec.sections[k];
+  for (size_t k = 0; k < image.sections.size(); ++k) {
+    const FixtureSection& s = image.sections[k];
     uint8_t* h = out->data() + table + k * kPeSectionHeaderSize;
     std::string name = s.name;
     if (name.size() > 8) {
@@ -129,31 +129,31 @@ Bytes FixturePattern(const std::string& name, uint32_t size) {
   return bytes;
 }
 
-Bytes FixtureBuild(const FixtureImage& spec) {
+Bytes FixtureBuild(const FixtureImage& image) {
   std::string strings;
-  std::vector<Placed> placed = Place(spec, &strings);
-  Bytes out(AlignUp(spec.headers_size, kFileAlignment));
-  Headers(spec, placed, &out);
-  SectionTable(spec, placed, &out);
+  std::vector<Placed> placed = Place(image, &strings);
+  Bytes out(AlignUp(image.headers_size, kFileAlignment));
+  Headers(image, placed, &out);
+  SectionTable(image, placed, &out);
   for (const Placed& p : placed) {
     out.resize(p.raw_offset);
     out.insert(out.end(), p.bytes.begin(), p.bytes.end());
     out.resize(AlignUp(uint32_t(out.size()), kFileAlignment));
   }
   uint8_t* file_header = out.data() + kPeOffset + 4;
-  if (spec.symbols) {
+  if (image.symbols) {
     StoreLe32(file_header + 8, uint32_t(out.size()));
     Put32(&out, uint32_t(strings.size()) + 4);
     out.insert(out.end(), strings.begin(), strings.end());
   }
-  out.insert(out.end(), spec.appended.begin(), spec.appended.end());
-  if (spec.certificate_size) {
+  out.insert(out.end(), image.appended.begin(), image.appended.end());
+  if (image.certificate_size) {
     out.resize(AlignUp(uint32_t(out.size()), 8));
-    uint32_t directories = kPeOffset + 24 + (spec.pe64 ? 112 : 96);
+    uint32_t directories = kPeOffset + 24 + (image.pe64 ? 112 : 96);
     StoreLe32(out.data() + directories + 8 * kPeDirectorySecurity, uint32_t(out.size()));
-    StoreLe32(out.data() + directories + 8 * kPeDirectorySecurity + 4, spec.certificate_size);
-    Bytes certificate = FixturePattern("certificate", spec.certificate_size);
-    StoreLe32(certificate.data(), spec.certificate_size);
+    StoreLe32(out.data() + directories + 8 * kPeDirectorySecurity + 4, image.certificate_size);
+    Bytes certificate = FixturePattern("certificate", image.certificate_size);
+    StoreLe32(certificate.data(), image.certificate_size);
     out.insert(out.end(), certificate.begin(), certificate.end());
   }
   uint32_t checksum = kPeOffset + 24 + kPeOptionalChecksum;
@@ -162,13 +162,13 @@ Bytes FixtureBuild(const FixtureImage& spec) {
 }
 
 FixtureImage FixtureRuntime(const std::vector<Resource>& resources) {
-  FixtureImage spec;
-  spec.sections = {{".text", kFixtureCode, 0x3200},
+  FixtureImage image;
+  image.sections = {{".text", kFixtureCode, 0x3200},
                    {".data", kFixtureData, 0x600},
                    {".rsrc", kFixtureReadOnly, 0, FixtureRole::kResources},
                    {".reloc", kFixtureReadOnly | kPeSectionDiscardable, 0, FixtureRole::kRelocations}};
-  spec.resources = resources;
-  return spec;
+  image.resources = resources;
+  return image;
 }
 
 Bytes FixtureIcon(const std::vector<FixtureIconImage>& images) {

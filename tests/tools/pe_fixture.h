@@ -38,7 +38,7 @@ struct FixtureImage {
   uint32_t headers_size = 0x400;
 };
 
-Bytes FixtureBuild(const FixtureImage& spec);
+Bytes FixtureBuild(const FixtureImage& image);
 
 // The usual runtime: .text, .data, .rsrc with `resources`, .reloc.
 FixtureImage FixtureRuntime(const std::vector<Resource>& resources);

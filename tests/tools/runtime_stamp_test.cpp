@@ -242,15 +242,15 @@ TEST(RuntimeStamp, PackageBehindAStampedRuntimeIsFoundAndItsCopyIsWhole) {
 
 struct OddImage {
   const char* what;
-  FixtureImage spec;
+  FixtureImage layout;
   std::vector<FixtureIconImage> icon;  // empty: no icon
   ResourcePlacement placement;
   std::vector<std::string> kept;       // data sections whose bytes and address stay as they were
 };
 
-FixtureImage WithSections(FixtureImage spec, std::vector<FixtureSection> sections) {
-  spec.sections = std::move(sections);
-  return spec;
+FixtureImage WithSections(FixtureImage layout, std::vector<FixtureSection> sections) {
+  layout.sections = std::move(sections);
+  return layout;
 }
 
 std::vector<Resource> SmallResources() {
@@ -270,10 +270,10 @@ std::vector<OddImage> OddImages() {
 
   OddImage moved = {"bigger resources move the relocations and debug sections", runtime, {{64, 0xFF0000FF}},
                     ResourcePlacement::kSectionsMoved, {".text", ".data"}};
-  moved.spec.pe64 = true;
-  moved.spec.symbols = true;
-  moved.spec.sections.push_back(debug);
-  moved.spec.appended = FixturePattern("appended", 100);
+  moved.layout.pe64 = true;
+  moved.layout.symbols = true;
+  moved.layout.sections.push_back(debug);
+  moved.layout.appended = FixturePattern("appended", 100);
   cases.push_back(moved);
 
   cases.push_back({"resources before a data section", WithSections(runtime, {text, resources, data, relocations}),
@@ -282,29 +282,29 @@ std::vector<OddImage> OddImages() {
   OddImage shrink = {"smaller resources before a data section",
                      WithSections(runtime, {text, resources, data, relocations}), {{16, 0xFF00FF00}},
                      ResourcePlacement::kInPlace, {".text", ".data"}};
-  shrink.spec.resources = FixtureIconGroup(1, 0, 1, {{64, 0xFF000000}});
+  shrink.layout.resources = FixtureIconGroup(1, 0, 1, {{64, 0xFF000000}});
   cases.push_back(shrink);
 
   OddImage none = {"an image without resources", WithSections(runtime, {text, data, relocations}), {{32, 0xFF808080}},
                    ResourcePlacement::kNewSection, {".text", ".data"}};
-  none.spec.resources.clear();
+  none.layout.resources.clear();
   cases.push_back(none);
 
   OddImage shared = {"resources inside another section", WithSections(runtime, {text, resources, relocations}), {},
                      ResourcePlacement::kNewSection, {".text"}};
-  shared.spec.resource_start = 0x100;
-  shared.spec.pe64 = true;
+  shared.layout.resource_start = 0x100;
+  shared.layout.pe64 = true;
   cases.push_back(shared);
 
   OddImage relocated = {"relocations that patch the resource section", runtime, {}, ResourcePlacement::kNewSection,
                         {".text", ".data"}};
-  relocated.spec.relocated_section = 2;
+  relocated.layout.relocated_section = 2;
   cases.push_back(relocated);
 
   OddImage signed_runtime = {"a signed runtime with appended bytes", runtime, {{48, 0xFF102030}},
                              ResourcePlacement::kSectionsMoved, {".text", ".data"}};
-  signed_runtime.spec.appended = FixturePattern("appended", 296);
-  signed_runtime.spec.certificate_size = 0x228;
+  signed_runtime.layout.appended = FixturePattern("appended", 296);
+  signed_runtime.layout.certificate_size = 0x228;
   cases.push_back(signed_runtime);
   return cases;
 }
@@ -312,7 +312,7 @@ std::vector<OddImage> OddImages() {
 TEST(RuntimeStamp, OddImagesStayValid) {
   for (const OddImage& c : OddImages()) {
     SCOPED_TRACE(c.what);
-    Bytes runtime = FixtureBuild(c.spec);
+    Bytes runtime = FixtureBuild(c.layout);
     std::vector<IconImage> icon;
     if (!c.icon.empty()) icon = Icon(FixtureIcon(c.icon));
     RuntimeStampReport report;
@@ -342,13 +342,13 @@ TEST(RuntimeStamp, OddImagesStayValid) {
     EXPECT_EQ(PeHasDebugSections(after), PeHasDebugSections(before));
     EXPECT_TRUE(SectionBytes(runtime, ".debug_info") == SectionBytes(stamped, ".debug_info"));
     // Appended bytes stay at the end; a certificate goes with its signature.
-    const Bytes& appended = c.spec.appended;
+    const Bytes& appended = c.layout.appended;
     EXPECT_TRUE(std::search(stamped.begin(), stamped.end(), appended.begin(), appended.end()) != stamped.end());
-    EXPECT_EQ(report.signature_removed, c.spec.certificate_size != 0);
+    EXPECT_EQ(report.signature_removed, c.layout.certificate_size != 0);
     uint32_t certificate, certificate_size;
     PeDirectory(after, kPeDirectorySecurity, &certificate, &certificate_size);
     EXPECT_EQ(certificate_size, 0u);
-    if (c.spec.certificate_size) {
+    if (c.layout.certificate_size) {
       EXPECT_TRUE(std::equal(appended.rbegin(), appended.rend(), stamped.rbegin()));
     }
   }
