@@ -230,9 +230,14 @@ int32_t RunAction(ObjectTable* db, SetupObject* action, uint32_t* context, uint6
   PublishDescription(db, action);
   const ActionMethods* methods = ClassActionMethods(ObjectClass(action));
   if (!methods || !methods->run) return RunBuiltIn(db, action, context, target);
-  if (FaultInjectionActionDue()) {  // test builds: this action fails as if its operation had been refused
-    AbortOnFailure(kFailureAlways, true);
-    return kResultFailed;
+  switch (FaultInjectionActionDue()) {  // test builds only
+    case FaultAtAction::kFail:  // as if the action's operation had been refused
+      AbortOnFailure(kFailureAlways, true);
+      return kResultFailed;
+    case FaultAtAction::kCancelled:  // as if Cancel had closed the page
+      return kResultTerminate;
+    case FaultAtAction::kNone:
+      break;
   }
   int32_t result = methods->run(action, db, context);
   Trace(TR("I1708"), u"%s|%d", ActionName(action), result);

@@ -72,13 +72,15 @@ int32_t CompleteInstallation(SetupObject*, ObjectTable* db, uint32_t*) {
     Trace(TR("W1736"), u"%d", SessionInstallState(s));
     return kResultFailed;
   }
+  // From here on the run is being made final and a cancel is no longer taken (QueryCancel): the
+  // saved database below is not journalled, so a cancel while it is written could not undo it.
+  SessionSetPhase(s, kPhaseCompleting);
   // The saved database is written while the run can still be rolled back: a "Setup.dat" that cannot
   // be written (a full disk, no access) must not leave a product that cannot be repaired or removed.
   // The commit writes it again with the journal as the end of the run leaves it.
   if (SessionRunMode(s) != kRunModeRemove && Hooks()->working_files.save_database &&
       Hooks()->working_files.save_database(s, db))
     return kResultFailed;
-  SessionSetPhase(s, kPhaseCompleting);
   JournalFinalize();
   if (Hooks()->file_installation.finish_file_operations) {
     if (Hooks()->file_installation.finish_file_operations(db)) SessionSetRestartNeeded(s, 1);

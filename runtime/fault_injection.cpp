@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class FaultKind { kNone, kWrite, kAction };
+enum class FaultKind { kNone, kWrite, kAction, kCancelAtWrite, kCancelAtAction };
 
 struct FaultPlan {
   FaultKind kind = FaultKind::kNone;
@@ -20,10 +20,25 @@ struct FaultPlan {
 };
 
 FaultPlan g_plan;
+FaultCancel g_cancel;  // the user's Cancel, answered Yes
+bool g_cancelling;     // while g_cancel runs
 
-// Counts one write; true (with the last-error value set) when it is the one to refuse.
+// Delivers the user's cancel (once); true when the run took it.
+bool DeliverCancel(const char16_t* where, uint32_t index) {
+  Trace(TR("W1010"), u"cancel|%u|%s|%lu", index, where, 0ul);
+  if (!g_cancel) return false;
+  g_cancelling = true;
+  bool taken = g_cancel();
+  g_cancelling = false;
+  return taken;
+}
+
+// Counts one write; true (with the last-error value set) when it is the one to refuse. A cancel
+// planned at this write arrives before it, and the write goes on.
 bool WriteRefused(const char16_t* what) {
-  if (++g_plan.writes != g_plan.index || g_plan.kind != FaultKind::kWrite) return false;
+  ++g_plan.writes;
+  if (g_plan.writes == g_plan.index && g_plan.kind == FaultKind::kCancelAtWrite) DeliverCancel(what, g_plan.writes);
+  if (g_plan.writes != g_plan.index || g_plan.kind != FaultKind::kWrite) return false;
   Trace(TR("W1010"), u"write|%u|%s|%lu", g_plan.writes, what, g_plan.error);
   SetLastError(g_plan.error);
   return true;
@@ -112,6 +127,8 @@ bool ParsePlan(const char16_t* text, FaultPlan* plan) {
   FaultKind kind;
   if (!TextCompareNoCaseN(text, u"write:", 6)) kind = FaultKind::kWrite, text += 6;
   else if (!TextCompareNoCaseN(text, u"action:", 7)) kind = FaultKind::kAction, text += 7;
+  else if (!TextCompareNoCaseN(text, u"cancel-write:", 13)) kind = FaultKind::kCancelAtWrite, text += 13;
+  else if (!TextCompareNoCaseN(text, u"cancel-action:", 14)) kind = FaultKind::kCancelAtAction, text += 14;
   else return false;
   const char16_t* end = text;
   uint32_t index = NumberParseU32(text, &end);
@@ -143,10 +160,17 @@ void FaultInjectionStart() {
     Trace(TR("I1013"), u"%s", reinterpret_cast<const char16_t*>(text));
 }
 
-bool FaultInjectionActionDue() {
-  if (++g_plan.actions != g_plan.index || g_plan.kind != FaultKind::kAction) return false;
+FaultAtAction FaultInjectionActionDue() {
+  if (++g_plan.actions != g_plan.index) return FaultAtAction::kNone;
+  if (g_plan.kind == FaultKind::kCancelAtAction)
+    return DeliverCancel(u"", g_plan.actions) ? FaultAtAction::kCancelled : FaultAtAction::kNone;
+  if (g_plan.kind != FaultKind::kAction) return FaultAtAction::kNone;
   Trace(TR("W1010"), u"action|%u|%s|%lu", g_plan.actions, u"", 0ul);
-  return true;
+  return FaultAtAction::kFail;
 }
+
+void FaultInjectionSetCancel(FaultCancel cancel) { g_cancel = cancel; }
+
+bool FaultInjectionCancelling() { return g_cancelling; }
 
 void FaultInjectionReport() { Trace(TR("I1011"), u"%u|%u", g_plan.writes, g_plan.actions); }

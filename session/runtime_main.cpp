@@ -9,6 +9,7 @@
 
 #include "actions/action_journal.h"
 #include "actions/action_runner.h"
+#include "actions/cancel_query.h"
 #include "database/object_table.h"
 #include "expr/database_resolver.h"
 #include "expr/main_window.h"
@@ -125,6 +126,7 @@ int RuntimeMain(const char16_t* commandLine) {
   SetErrorMode(SEM_FAILCRITICALERRORS);
   LogOpen(kLogWithRandom);
   FaultInjectionStart();
+  FaultInjectionSetCancel([] { return QueryCancel(nullptr); });
   SessionState* session = SessionCreate(Process()->run_identifier);
   SessionSetCurrent(session);
   SessionInstallRunControl();

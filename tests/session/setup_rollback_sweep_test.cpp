@@ -6,112 +6,33 @@
 // of the run's temporary folder (content, size, last-write time, attributes), the registry keys the
 // run may touch (the product's keys and the system's CurrentVersion trees where installations
 // register, in both views) and the pending renames of the next restart. (A walk of all of
-// HKEY_LOCAL_MACHINE\Software takes this Wine some 40 seconds, too long for a run per index.) The test prints the indexes tried and the differences found.
+// HKEY_LOCAL_MACHINE\Software takes this Wine some 40 seconds, too long for a run per index.) The
+// same for a cancel at every step of the example product with its wizard. The tests print the
+// indexes tried and the differences found.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <map>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "runtime/text.h"
 #include "tests/runtime/windows_test_support.h"
+#include "tests/session/machine_snapshot.h"
 #include "tests/session/setup_run_support.h"
+#include "tools/kez/project_build.h"
 
 using namespace setup_run;
 using namespace test_support;
+using nlohmann::json;
 
 // Only test trees refuse actions and writes on request.
 #ifdef SETUP_FAULT_INJECTION
 
 namespace {
-
-using Snapshot = std::map<std::string, std::string>;
-
-uint64_t Fnv(const std::string& bytes) {
-  uint64_t h = 14695981039346656037ull;
-  for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
-  return h;
-}
-
-std::string Hex(const BYTE* data, DWORD size) {
-  std::string text;
-  char pair[3];
-  for (DWORD i = 0; i < size && i < 64; ++i) {
-    snprintf(pair, sizeof pair, "%02X", data[i]);
-    text += pair;
-  }
-  if (size > 64) text += "…#" + std::to_string(Fnv(std::string(reinterpret_cast<const char*>(data), size)));
-  return text;
-}
-
-// Every file and folder below `folder`, with what a rollback must restore. Log files are the run's own
-// record and are left out.
-void AddFiles(const std::u16string& folder, const std::string& label, Snapshot* s) {
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW(W(folder + u"\\*"), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::u16string name = reinterpret_cast<const char16_t*>(found.cFileName);
-    if (name == u"." || name == u"..") continue;
-    std::u16string path = folder + u"\\" + name;
-    std::string key = "file " + label + "\\" + TextToUtf8(name);
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      (*s)[key + "\\"] = "folder";
-      AddFiles(path, label + "\\" + TextToUtf8(name), s);
-      continue;
-    }
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, u".log") == 0) continue;
-    uint64_t written = uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32 | found.ftLastWriteTime.dwLowDateTime;
-    (*s)[key] = "size " + std::to_string(found.nFileSizeLow) + ", written " + std::to_string(written) +
-                ", attributes " + std::to_string(found.dwFileAttributes) + ", content #" +
-                std::to_string(Fnv(ReadBytes(path)));
-  } while (FindNextFileW(find, &found));
-  FindClose(find);
-}
-
-void AddValues(HKEY key, const std::string& label, Snapshot* s) {
-  static std::vector<wchar_t> name(16384);
-  static std::vector<BYTE> data(1 << 20);
-  for (DWORD i = 0;; ++i) {
-    DWORD name_length = DWORD(name.size()), size = DWORD(data.size()), type = 0;
-    if (RegEnumValueW(key, i, name.data(), &name_length, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
-    std::u16string value(reinterpret_cast<const char16_t*>(name.data()), name_length);
-    (*s)["value " + label + " : " + TextToUtf8(value)] = std::to_string(type) + ":" + Hex(data.data(), size);
-  }
-}
-
-void AddKeys(HKEY root, const std::u16string& path, REGSAM view, const std::string& label, Snapshot* s, int depth = 0) {
-  HKEY key;
-  if (depth > 32 || RegOpenKeyExW(root, W(path), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
-  (*s)["key " + label] = "";
-  AddValues(key, label, s);
-  std::vector<std::u16string> subkeys;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    subkeys.emplace_back(reinterpret_cast<const char16_t*>(name), length);
-  }
-  RegCloseKey(key);
-  for (const std::u16string& sub : subkeys)
-    AddKeys(root, path + u"\\" + sub, view, label + "\\" + TextToUtf8(sub), s, depth + 1);
-}
-
-// The names of the entries that differ, with both sides.
-std::vector<std::string> Differences(const Snapshot& before, const Snapshot& after) {
-  std::vector<std::string> found;
-  for (const auto& [key, value] : before) {
-    auto other = after.find(key);
-    if (other == after.end()) found.push_back(key + ": gone (was " + value + ")");
-    else if (other->second != value) found.push_back(key + ": " + value + " -> " + other->second);
-  }
-  for (const auto& [key, value] : after)
-    if (!before.count(key)) found.push_back(key + ": new (" + value + ")");
-  return found;
-}
 
 constexpr uint64_t kYear2000 = 0x01BF53EB256D4000ULL;
 // Exit codes of runs that completed the installation: a file was deferred to the restart; the
@@ -121,6 +42,8 @@ constexpr DWORD kFinalSaveFailed = 4;
 
 // Where the system keeps what installations register: shared-file counts, uninstall entries, App
 // Paths, the Run keys.
+const std::u16string kExample = std::u16string(SETUP_EXAMPLES_FOLDER) + u"/tally";
+
 const char16_t kWindowsKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion";
 
 // The product and the machine it installs on, all inside a workspace and the test's registry keys.
@@ -154,9 +77,9 @@ class Machine {
   // The state before every run: no product, the existing folder with its older file, the existing
   // registry values.
   void Reset() {
-    DeleteTree(W(w_.Path(u"Product")));
-    DeleteTree(W(w_.Path(u"Menu")));
-    DeleteTree(W(w_.Path(u"Existing")));
+    DeleteTree(w_.Path(u"Product"));
+    DeleteTree(w_.Path(u"Menu"));
+    DeleteTree(w_.Path(u"Existing"));
     CreateDirectoryW(W(w_.Path(u"Existing")), nullptr);
     std::u16string notes = w_.Path(u"Existing\\notes.txt");
     WriteBytes(notes, "older notes");
@@ -201,27 +124,6 @@ class Machine {
       RegDeleteTreeW(software, W(key_.substr(9)));
       RegCloseKey(software);
     }
-  }
-
-  static void DeleteTree(const wchar_t* folder) {
-    std::u16string path = reinterpret_cast<const char16_t*>(folder);
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(W(path + u"\\*"), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::u16string name = reinterpret_cast<const char16_t*>(found.cFileName);
-        if (name == u"." || name == u"..") continue;
-        std::u16string inner = path + u"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          DeleteTree(W(inner));
-        } else {
-          SetFileAttributesW(W(inner), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(W(inner));
-        }
-      } while (FindNextFileW(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder);
   }
 
   std::string KeyPath(const char* root) const {
@@ -280,6 +182,64 @@ class Machine {
   std::u16string setup_;
 };
 
+// The example product (examples/tally, in the short form: welcome, licence, options, folder, progress
+// and finish pages, files, registry values, three shortcuts) with its product folder, registry key
+// and shortcut folder inside the test's workspace and keys.
+class WizardProduct {
+ public:
+  WizardProduct() {
+    wchar_t name[64];
+    wsprintfW(name, L"Software\\KezCancel%lu", GetCurrentProcessId());
+    key_ = reinterpret_cast<const char16_t*>(name);
+    json project = json::parse(ReadBytes(kExample + u"/project.json"));
+    project["output"] = {{"package", "Setup.exe"}, {"method", "zlib"}, {"level", 1}};
+    auto variable = [](const char* object, int id, const char* name, const std::string& value) {
+      return json{{"tag", "symb"}, {"name", object}, {"fields", {{"variable_id", id}, {"name", name}, {"value", value}}}};
+    };
+    project["objects"] = {
+        variable("product_folder", 409, "KesProductFolder", Utf8(w_.Path(u"Product"))),
+        variable("registry_key_variable_1", 2501, "RegistryKey1", "HKEY_CURRENT_USER\\" + TextToUtf8(key_)),
+        variable("shortcut_folder_variable_1", 2601, "ShortcutFolder1", Utf8(w_.Path(u"Menu\\Tally")))};
+    ProjectBuildOptions options;
+    options.output = w_.Path(u"out");
+    options.runtime = SetupPath();
+    options.quiet = true;
+    std::string message;
+    built_ = ProjectBuild(project.dump(), kExample, options, &message);
+    EXPECT_EQ(built_, 0u) << message;
+  }
+  ~WizardProduct() { Reset(); }
+  bool Built() const { return built_ == 0; }
+
+  void Reset() {
+    DeleteTree(w_.Path(u"Product"));
+    DeleteTree(w_.Path(u"Menu"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, W(key_));
+  }
+
+  Snapshot Take(const Workspace& temp) const {
+    Snapshot s;
+    AddFiles(w_.Path(u"Product"), "Product", &s);
+    AddFiles(w_.Path(u"Menu"), "Menu", &s);
+    AddFiles(temp.Path(u"temp"), "temp", &s);
+    AddKeys(HKEY_CURRENT_USER, key_, 0, "HKCU\\" + TextToUtf8(key_), &s);
+    AddKeys(HKEY_LOCAL_MACHINE, kWindowsKey, KEY_WOW64_64KEY, "HKLM (64)\\Windows", &s);
+    AddKeys(HKEY_CURRENT_USER, kWindowsKey, 0, "HKCU\\Windows", &s);
+    AddKeys(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, "Session Manager", &s);
+    return s;
+  }
+
+  SetupRun Run(const Workspace& temp, const std::u16string& fault) const {
+    FaultGuard guard(W(fault));
+    return Start(temp, w_.Path(u"out\\Setup.exe"), u"/q2");
+  }
+
+ private:
+  Workspace w_;
+  std::u16string key_;
+  unsigned long built_ = 1;
+};
+
 // The writes and actions a run without a fault counts (I1011).
 std::pair<int, int> Counts(const SetupRun& run) {
   std::smatch m;
@@ -295,6 +255,40 @@ std::vector<int> Sample(int count) {
   for (int n = 1; n <= count; n += step) indexes.push_back(n);
   if (indexes.empty() || indexes.back() != count) indexes.push_back(count);
   return indexes;
+}
+
+std::u16string Fault(const char* kind, int index) { return TextFromUtf8(kind + std::to_string(index)); }
+
+struct SweepFigures {
+  int tried = 0, rolled_back = 0, completed = 0, differing = 0;
+};
+
+// Runs the product once per fault from a fresh machine and compares the machine after every run that
+// did not complete with the one before. `completed` tells a run that completed the installation
+// (the fault was one it could go on without); any other run must leave no difference.
+template <typename Product, typename Completed>
+SweepFigures Sweep(Product& product, const std::vector<std::u16string>& faults, Completed completed) {
+  SweepFigures figures;
+  for (const std::u16string& fault : faults) {
+    product.Reset();
+    Workspace temp;
+    Snapshot before = product.Take(temp);
+    SetupRun run = product.Run(temp, fault);
+    ++figures.tried;
+    if (completed(run)) {
+      ++figures.completed;
+      continue;
+    }
+    ++figures.rolled_back;
+    std::vector<std::string> found = Differences(before, product.Take(temp));
+    if (found.empty()) continue;
+    ++figures.differing;
+    std::string report;
+    for (const std::string& line : found) report += "\n  " + line;
+    ADD_FAILURE() << TextToUtf8(fault) << " (exit code " << run.exit_code << ") left " << found.size()
+                  << " differences:" << report << "\n" << run.log;
+  }
+  return figures;
 }
 
 }  // namespace
@@ -314,33 +308,50 @@ TEST(SetupRollbackSweep, EveryFailedRunLeavesTheMachineAsItWas) {
   printf("rollback sweep: a snapshot holds %zu entries and takes %lu ms\n", sample.size(), GetTickCount() - start);
   fflush(stdout);
   std::vector<std::u16string> faults;
-  for (int n = 1; n <= actions; ++n) faults.push_back(u"action:" + TextFromUtf8(std::to_string(n)));
-  for (int n : Sample(writes)) faults.push_back(u"write:" + TextFromUtf8(std::to_string(n)));
-  int tried = 0, rolled_back = 0, completed = 0, differing = 0;
-  for (const std::u16string& fault : faults) {
-    machine.Reset();
-    Workspace temp;
-    Snapshot before = machine.Take(temp);
-    SetupRun run = machine.Run(temp, fault);
-    ++tried;
-    bool rolled = run.Has("QEL:I0057\\|");
-    if (!rolled && (run.exit_code == 0 || run.exit_code == kRestartNeeded || run.exit_code == kFinalSaveFailed)) {
-      ++completed;  // the refused call was one the run may go on without
-      continue;
-    }
-    ++rolled_back;
-    std::vector<std::string> found = Differences(before, machine.Take(temp));
-    if (found.empty()) continue;
-    ++differing;
-    std::string report;
-    for (const std::string& line : found) report += "\n  " + line;
-    ADD_FAILURE() << TextToUtf8(fault) << " (exit code " << run.exit_code << ") left " << found.size()
-                  << " differences:" << report << "\n" << run.log;
-  }
+  for (int n = 1; n <= actions; ++n) faults.push_back(Fault("action:", n));
+  for (int n : Sample(writes)) faults.push_back(Fault("write:", n));
+  SweepFigures f = Sweep(machine, faults, [](const SetupRun& run) {
+    // a refused call the run may go on without: a file deferred to the restart, the last save
+    return !run.Has("QEL:I0057\\|") &&
+           (run.exit_code == 0 || run.exit_code == kRestartNeeded || run.exit_code == kFinalSaveFailed);
+  });
   printf("rollback sweep: %d writes and %d actions in a run; %d faults tried, %d rolled back, %d completed, "
          "%d left differences\n",
-         writes, actions, tried, rolled_back, completed, differing);
-  EXPECT_GT(rolled_back, actions / 2);
+         writes, actions, f.tried, f.rolled_back, f.completed, f.differing);
+  EXPECT_GT(f.rolled_back, actions / 2);
+}
+
+// The user cancels, answering Yes to the cancel question, as each action of the example is about to
+// run (every wizard page, every installation action) and just before writes spread over the run.
+// A cancel taken before the installation completed ends with exit code 5 and the machine as it was;
+// one that arrives after it is not taken and the run completes.
+TEST(SetupRollbackSweep, EveryCancelledRunLeavesTheMachineAsItWas) {
+  WizardProduct product;
+  ASSERT_TRUE(product.Built());
+  product.Reset();
+  Workspace first;
+  SetupRun clean = product.Run(first, u"");
+  ASSERT_EQ(clean.exit_code, 0u) << clean.log;
+  auto [writes, actions] = Counts(clean);
+  ASSERT_GE(actions, 12) << clean.log;  // the pages and the installation's actions
+
+  std::vector<std::u16string> faults;
+  for (int n = 1; n <= actions; ++n) faults.push_back(Fault("cancel-action:", n));
+  for (int n : Sample(writes)) faults.push_back(Fault("cancel-write:", n));
+  int unexpected = 0;
+  SweepFigures f = Sweep(product, faults, [&](const SetupRun& run) {
+    bool taken = run.Has("QEL:W0006\\|");
+    if (taken ? run.exit_code != 5 : run.exit_code != 0) {
+      ++unexpected;
+      ADD_FAILURE() << "cancel " << (taken ? "taken" : "not taken") << ", exit code " << run.exit_code << "\n" << run.log;
+    }
+    return !taken;
+  });
+  printf("cancel sweep: %d writes and %d actions in a run; %d cancels tried, %d taken and rolled back, "
+         "%d too late (the run was being made final), %d left differences\n",
+         writes, actions, f.tried, f.rolled_back, f.completed, f.differing);
+  EXPECT_EQ(unexpected, 0);
+  EXPECT_GT(f.rolled_back, actions / 2);
 }
 
 #endif
