@@ -39,15 +39,28 @@ int CompareVariable(const SetupObject* a, const SetupObject* b, unsigned slot) {
   return TextCompareNoCase(TextOf(a, slot), TextOf(b, slot));
 }
 
-// The variable's value, substituted and cleaned, stored as the item's path; false when the variable
-// does not exist.
-bool ResolveFromVariable(ObjectTable* db, SetupObject* item, unsigned variable_slot, unsigned path_slot) {
+// Whether a text written from `start` ended at `end` filled the buffer (it may have been cut).
+bool Filled(const char16_t* start, const char16_t* end) { return size_t(end - start) >= kInstallPathCapacity - 1; }
+
+// The variable's value, substituted and cleaned, stored as the item's path: 0; 203 (E0041, E0042)
+// when the variable does not exist; 206 when the value fills the buffer: it may have been cut, and a
+// cut path names another folder or key than the one meant, so the item's path stays empty.
+uint32_t ResolveFromVariable(ObjectTable* db, SetupObject* item, unsigned variable_slot, unsigned path_slot) {
   SetupObject* variable = VariableFind(db, TextOf(item, variable_slot));
-  if (!variable) return false;
+  if (!variable) return ERROR_ENVVAR_NOT_FOUND;
   char16_t path[kInstallPathCapacity];
-  VariableValueOf(db, variable, path, path + kInstallPathCapacity - 1);
+  char16_t* end = VariableValueOf(db, variable, path, path + kInstallPathCapacity - 1);
+  bool cut = Filled(path, end);
   PathClean(path);
-  BuilderSetText(item, path_slot, path);
+  BuilderSetText(item, path_slot, cut ? u"" : path);
+  return cut ? ERROR_FILENAME_EXCED_RANGE : ERROR_SUCCESS;
+}
+
+// A path refused (E2008): cut, or for a folder not a full path of plain names. Nothing may be created
+// in it.
+bool PathRefused(const SetupObject* item, unsigned variable_slot, unsigned path_slot, uint32_t err) {
+  if (!err) return false;
+  Trace(TR("E2008"), u"%s|%s|%lu", TextOf(item, variable_slot), TextOf(item, path_slot), err);
   return true;
 }
 
@@ -60,10 +73,14 @@ bool ResolveFolders(ObjectTable* db) {
       return false;
     }
     if (*TextOf(folder, kFolderPath) && SlotInt(folder, kItemInstalledState) >= 1) continue;
-    if (!ResolveFromVariable(db, folder, kFolderVariable, kFolderPath)) {
+    uint32_t err = ResolveFromVariable(db, folder, kFolderVariable, kFolderPath);
+    if (err == ERROR_ENVVAR_NOT_FOUND) {
       TraceList(TR("E0041"), 1, TextOf(folder, kFolderVariable));
       return false;
     }
+    const char16_t* path = TextOf(folder, kFolderPath);
+    if (!err && *path) err = FolderPathCheck(path);
+    if (PathRefused(folder, kFolderVariable, kFolderPath, err)) return false;
     TraceList(TR("D0002"), 2, TextOf(folder, kFolderVariable), TextOf(folder, kFolderPath));
   }
   PointerListSort(&db->folders, [](const SetupObject* a, const SetupObject* b) { return CompareVariable(a, b, kFolderPath); });
@@ -82,17 +99,18 @@ uint32_t ResolveFile(ObjectTable* db, SetupObject* file) {
     return ERROR_PATH_NOT_FOUND;
   }
   char16_t name[kInstallPathCapacity];
-  Substitute(db, stored ? stored : u"", name, name + kInstallPathCapacity - 1);
-  if (uint32_t err = TargetNameCheck(name)) {
+  char16_t* name_end = Substitute(db, stored ? stored : u"", name, name + kInstallPathCapacity - 1);
+  char16_t path[kInstallPathCapacity];
+  char16_t* end = TextCopy(path, path + kInstallPathCapacity - 1, TextOf(folder, kFolderPath));
+  if (end > path && end[-1] != u'\\') end = TextCopy(end, path + kInstallPathCapacity - 1, u"\\");
+  end = TextCopy(end, path + kInstallPathCapacity - 1, name);
+  uint32_t err = Filled(name, name_end) || Filled(path, end) ? ERROR_FILENAME_EXCED_RANGE : TargetNameCheck(name);
+  if (err) {
     Trace(TR("E2004"), u"%s|%016I64X|%lu", name, ObjectId(file), err);
     BuilderSetText(file, kFileTargetPath, nullptr);
     SetSlotU32(file, kItemInstalledState, uint32_t(-1));
     return err;
   }
-  char16_t path[kInstallPathCapacity];
-  char16_t* end = TextCopy(path, path + kInstallPathCapacity - 1, TextOf(folder, kFolderPath));
-  if (end > path && end[-1] != u'\\') end = TextCopy(end, path + kInstallPathCapacity - 1, u"\\");
-  TextCopy(end, path + kInstallPathCapacity - 1, name);
   PathClean(path);
   BuilderSetText(file, kFileTargetPath, path);
   TraceList(TR("D0004"), 2, name, path);
@@ -104,10 +122,12 @@ bool ResolveKeys(ObjectTable* db) {
   for (uint32_t i = 0; i < db->registry_keys.count; ++i) {
     SetupObject* key = db->registry_keys.items[i];
     if (*TextOf(key, kKeyPath) && SlotInt(key, kItemInstalledState) >= 1) continue;
-    if (!ResolveFromVariable(db, key, kKeyVariable, kKeyPath)) {
+    uint32_t err = ResolveFromVariable(db, key, kKeyVariable, kKeyPath);
+    if (err == ERROR_ENVVAR_NOT_FOUND) {
       TraceList(TR("E0042"), 1, TextOf(key, kKeyVariable));
       return false;
     }
+    if (PathRefused(key, kKeyVariable, kKeyPath, err)) return false;
     TraceList(TR("D0003"), 2, TextOf(key, kKeyVariable), TextOf(key, kKeyPath));
   }
   PointerListSort(&db->registry_keys, [](const SetupObject* a, const SetupObject* b) { return CompareVariable(a, b, kKeyPath); });
@@ -122,7 +142,7 @@ int32_t ResolvePaths(SetupObject*, ObjectTable* db, uint32_t*) {
   }
   for (uint32_t i = 0; i < db->files.count; ++i) {
     uint32_t err = ResolveFile(db, db->files.items[i]);
-    if (err == ERROR_INVALID_NAME || err == ERROR_BAD_PATHNAME) {
+    if (err == ERROR_INVALID_NAME || err == ERROR_BAD_PATHNAME || err == ERROR_FILENAME_EXCED_RANGE) {
       if (AbortOnFailure(kFailureFiles, true)) return kResultFailed;
     } else if (err) {
       AbortOnFailure(kFailureAlways, true);

@@ -28,7 +28,33 @@ bool IsDots(const char16_t* begin, const char16_t* end) {
   return true;
 }
 
+bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+// The components from `begin` on: plain names, one separator between them, one allowed at the end.
+unsigned long ComponentsCheck(const char16_t* begin) {
+  if (!*begin) return 0;
+  for (const char16_t* p = begin;; ++p) {
+    if (*p && !IsSeparator(*p)) continue;
+    if (p == begin || IsDots(begin, p)) return ERROR_INVALID_NAME;
+    if (IsDeviceName(begin, p)) return ERROR_BAD_PATHNAME;
+    if (!*p || !p[1]) return 0;
+    begin = p + 1;
+  }
+}
+
 }  // namespace
+
+unsigned long FolderPathCheck(const char16_t* path) {
+  if (!path) return ERROR_INVALID_NAME;
+  if (IsDriveLetter(path[0]) && path[1] == u':' && IsSeparator(path[2])) return ComponentsCheck(path + 3);
+  if (!IsSeparator(path[0]) || !IsSeparator(path[1])) return ERROR_INVALID_NAME;
+  const char16_t* server = path + 2;
+  const char16_t* end = server;
+  while (*end && !IsSeparator(*end)) ++end;
+  if (end - server == 1 && (*server == u'?' || *server == u'.')) return ERROR_BAD_PATHNAME;
+  if (end == server || !*end || !end[1]) return ERROR_INVALID_NAME;  // a server and a share
+  return ComponentsCheck(server);
+}
 
 unsigned long TargetNameCheck(const char16_t* name) {
   if (!name || !*name || IsSeparator(*name)) return ERROR_INVALID_NAME;

@@ -95,3 +95,36 @@ TEST(TargetName, RefusesNamesThatLeaveTheFolder) {
     EXPECT_EQ(TargetNameCheck(c.name), c.expected) << name;
   }
 }
+
+TEST(TargetName, FolderPathsAreFullAndPlain) {
+  struct Case {
+    const char16_t* path;
+    unsigned long expected;
+  } const kCases[] = {
+      {u"C:\\", 0},
+      {u"C:\\Program Files\\Tally", 0},
+      {u"c:/Program Files/Tally/", 0},
+      {u"\\\\server\\share", 0},
+      {u"\\\\server\\share\\Tally", 0},
+      {u"C:\\Tally..\\..data", 0},
+      {u"", ERROR_INVALID_NAME},
+      {u"Tally", ERROR_INVALID_NAME},
+      {u"C:Tally", ERROR_INVALID_NAME},
+      {u"\\Tally", ERROR_INVALID_NAME},
+      {u"\\\\server", ERROR_INVALID_NAME},
+      {u"\\\\server\\", ERROR_INVALID_NAME},
+      {u"C:\\Program Files\\..\\Windows", ERROR_INVALID_NAME},
+      {u"C:\\Tally\\.", ERROR_INVALID_NAME},
+      {u"C:\\Tally\\\\x", ERROR_INVALID_NAME},
+      {u"\\\\server\\..\\share", ERROR_INVALID_NAME},
+      {u"C:\\Tally\\CON", ERROR_BAD_PATHNAME},
+      {u"C:\\nul.txt\\Tally", ERROR_BAD_PATHNAME},
+      {u"\\\\?\\C:\\Tally", ERROR_BAD_PATHNAME},
+      {u"\\\\.\\PhysicalDrive0", ERROR_BAD_PATHNAME},
+  };
+  for (const Case& c : kCases) {
+    std::string path;
+    for (const char16_t* p = c.path; *p; ++p) path += char(*p);
+    EXPECT_EQ(FolderPathCheck(c.path), c.expected) << path;
+  }
+}

@@ -200,3 +200,22 @@ TEST(SetupRegistry, ViewsOf64BitWindows) {
   EXPECT_EQ(kauto.Get(u"Found", KEY_WOW64_32KEY), "1:new");
   EXPECT_EQ(kauto.Get(u"Found", KEY_WOW64_64KEY), "<no key>");
 }
+
+// Key paths from a hostile package under roots the engine does not know: each is refused (error 3,
+// path not found) without a write, and the run rolls back the values it wrote before.
+TEST(SetupRegistry, KeysOutsideTheKnownRootsAreRefused) {
+  for (const char* outside : {"HKEY_PERFORMANCE_DATA\\\\Kez", "HKEY_USERSX\\\\Kez", "Software\\\\Kez", "\\\\Registry\\\\Machine"}) {
+    Workspace w;
+    TestKey key(HKEY_CURRENT_USER, u"KezRegistryRoots");
+    PutExisting(key);
+    std::string objects = std::string(R"(, {"tag": "symb", "name": "outside_key", "fields": {"variable_id": 1201,
+          "name": "OutsideKey", "value": ")") + outside + R"("}},
+        {"tag": "regk", "name": "outside", "fields": {"variable": "OutsideKey", "install_mode": 5, "removal_mode": -1}},
+        {"tag": "regv", "name": "outside_value", "fields": {"key": "@outside", "name": "Escaped", "data": "1",
+          "value_type": 1, "install_mode": 5, "removal_mode": -3}})";
+    SetupRun run = Start(w, Build(w, RegistryProject(w, key, 0, Values(), "", objects)), u"/q2");
+    EXPECT_NE(run.exit_code, 0u) << outside << "\n" << run.log;
+    EXPECT_TRUE(run.Has("QEL:I0057\\|")) << outside << "\n" << run.log;
+    ExpectAsPut(key);
+  }
+}
