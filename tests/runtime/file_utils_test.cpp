@@ -8,7 +8,9 @@
 #include "runtime/file_utils.h"
 #include "runtime/fs_redirection.h"
 #include "runtime/heap.h"
+#include "runtime/long_path.h"
 #include "runtime/rights.h"
+#include "runtime/system_calls.h"
 #include "runtime/text.h"
 #include "runtime/version_resource.h"
 
@@ -152,6 +154,45 @@ TEST_F(FileRemoval, FindOneAndWildcards) {
   EXPECT_FALSE(FileExists(u""));
   EXPECT_FALSE(FileExists(nullptr));
   EXPECT_TRUE(FileExists(root_.c_str()));
+}
+
+TEST(LongPath, OnlyLongPlainFullPathsTakeTheLongForm) {
+  const std::wstring deep = L"\\" + std::wstring(250, L'd');
+  const struct {
+    std::wstring path;
+    std::wstring expected;
+  } kCases[] = {
+      {L"C:\\Product\\app.exe", L"C:\\Product\\app.exe"},
+      {L"C:\\Product" + deep, L"\\\\?\\C:\\Product" + deep},
+      {L"\\\\server\\share" + deep, L"\\\\?\\UNC\\server\\share" + deep},
+      {L"C:/Product" + deep, L"C:/Product" + deep},
+      {L"C:\\Product\\..\\Other" + deep, L"C:\\Product\\..\\Other" + deep},
+      {L"C:\\Product\\\\Other" + deep, L"C:\\Product\\\\Other" + deep},
+      {L"\\\\?\\C:\\Product" + deep, L"\\\\?\\C:\\Product" + deep},
+      {L"Product" + deep, L"Product" + deep},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(std::wstring(LongPathArgument(c.path.c_str()).path), c.expected);
+}
+
+// Folders and files deeper than MAX_PATH are made, moved and removed through the system-call table.
+TEST_F(FileRemoval, DeepTreeThroughTheSystemCalls) {
+  std::u16string folder = root_;
+  for (int i = 0; i < 6; ++i) {
+    folder += u"\\" + std::u16string(60, char16_t(u'a' + i));
+    ASSERT_TRUE(Sys().CreateDirectoryW(W(folder), nullptr)) << GetLastError();
+  }
+  ASSERT_GT(folder.size(), size_t(MAX_PATH));
+  std::u16string file = folder + u"\\data.txt";
+  HANDLE h = Sys().CreateFileW(W(file), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+  DWORD written = 0;
+  EXPECT_TRUE(Sys().WriteFile(h, "deep", 4, &written, nullptr));
+  CloseHandle(h);
+  EXPECT_TRUE(Sys().MoveFileExW(W(file), W(file + u"._rb"), 0)) << GetLastError();
+  EXPECT_TRUE(Sys().CopyFileW(W(file + u"._rb"), W(file), TRUE)) << GetLastError();
+  EXPECT_TRUE(Sys().DeleteFileW(W(file + u"._rb"))) << GetLastError();
+  EXPECT_FALSE(Sys().DeleteFileW(W(file + u"._rb")));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND)) << "the last error survives the long form's copy";
 }
 
 TEST(TempFileName, FolderPrefixDigitsExtension) {
