@@ -53,10 +53,18 @@ uint32_t FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) 
   return ERROR_SUCCESS;
 }
 
+// A write that stops short is continued, so that the reason it stopped (a full disk: 112) is the
+// one reported.
 uint32_t FileWrite(FileHandle file, const void* buffer, uint32_t count) {
-  DWORD n = 0;
-  if (!Sys().WriteFile(H(file), buffer, count, &n, nullptr)) return GetLastError();
-  return n == count ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+  const auto* next = static_cast<const BYTE*>(buffer);
+  while (count) {
+    DWORD n = 0;
+    if (!Sys().WriteFile(H(file), next, count, &n, nullptr)) return GetLastError();
+    if (n == 0) return ERROR_WRITE_FAULT;
+    next += n;
+    count -= n;
+  }
+  return ERROR_SUCCESS;
 }
 
 uint32_t FileSeek(FileHandle file, uint64_t position) {

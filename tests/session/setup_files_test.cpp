@@ -307,6 +307,78 @@ TEST(SetupFiles, NamesThatLeaveTheirFolderAreRefused) {
   EXPECT_EQ(names, (std::vector<std::u16string>{u"Setup.dat", u"Setup.exe", u"ok.txt", u"sub\\", u"sub\\deeper\\"}));
 }
 
+// Folder paths from a hostile package: a ".." that climbs out, a relative path, a device name, a path
+// too long for the runtime's buffers (it would be cut to another folder), in the product folder or
+// in a folder below it. Each run stops when the paths are resolved (E2008 with the reason), before
+// anything is created, and leaves the workspace as it was.
+TEST(SetupFiles, FolderPathsThatLeaveTheirTargetAreRefused) {
+  const std::string kLong(1100, 'a');
+  const struct {
+    const char* product;  // the product folder's value, relative to the workspace ("" for "Product")
+    std::string deep;     // the deeper folder's value
+    unsigned long error;
+  } kCases[] = {
+      {"", "<KesProductFolder>\\\\..\\\\Escaped", ERROR_INVALID_NAME},
+      {"", "Escaped\\\\deeper", ERROR_INVALID_NAME},
+      {"", "<KesProductFolder>\\\\sub\\\\CON", ERROR_BAD_PATHNAME},
+      {"", "<KesProductFolder>\\\\" + kLong, ERROR_FILENAME_EXCED_RANGE},
+      {"Product\\..\\Escaped", "<KesProductFolder>\\\\sub", ERROR_INVALID_NAME},
+  };
+  for (const auto& c : kCases) {
+    Workspace w;
+    CreateDirectoryW(W(w.Path(u"in")), nullptr);
+    WriteBytes(w.Path(u"in\\a.txt"), "a");
+    std::string folders = kFolders;
+    const std::string deep = R"("<KesProductFolder>\\sub\\deeper")";
+    folders.replace(folders.find(deep), deep.size(), "\"" + c.deep + "\"");
+    std::string product = *c.product ? Json(w.Path(TextFromUtf8(c.product).c_str())) : "";
+    std::string project = Project(w, R"(, "first_sequence": "@main")",
+                                  folders + FileItem("a", "deep", "a.txt", 4) + Sequence(), product);
+    SetupRun run = Start(w, Build(w, project), u"/q2");
+    EXPECT_NE(run.exit_code, 0u) << c.deep;
+    EXPECT_TRUE(run.Has("QEL:E2008\\|[^|]*\\|(DeepFolder|KesProductFolder)\\|[^|]*\\|" + std::to_string(c.error) + "\n"))
+        << c.deep << "\n" << run.log;
+    EXPECT_FALSE(run.Has("QEL:I0062\\|")) << "paths resolved: " << c.deep;
+    std::u16string root = w.Path(u"in");
+    root.resize(root.size() - 3);
+    std::vector<std::u16string> names;
+    ListTree(root, u"", &names);
+    for (const std::u16string& name : names)
+      EXPECT_TRUE(name.rfind(u"in\\", 0) == 0 || name.rfind(u"out\\", 0) == 0 || name.rfind(u"temp\\", 0) == 0)
+          << Utf8(name) << " left by " << c.deep;
+  }
+}
+
+// A product folder deeper than MAX_PATH: a run that fails after its files rolls everything back,
+// including the folders it made, and a run without the fault installs the tree.
+TEST(SetupFiles, ProductFolderDeeperThanMaxPath) {
+  Workspace w;
+  CreateDirectoryW(W(w.Path(u"in")), nullptr);
+  WriteBytes(w.Path(u"in\\a.txt"), "a");
+  WriteBytes(w.Path(u"in\\noise.bin"), Noise(100000, 3));
+  std::u16string product = w.Path(u"Product");
+  for (int i = 0; i < 5; ++i) product += u"\\" + std::u16string(50, char16_t(u'k' + i));
+  ASSERT_GT(product.size() + TextLength(u"\\sub\\deeper\\noise.bin._tm"), size_t(MAX_PATH));
+  std::string objects = kFolders + FileItem("a", "app", "a.txt", 4) + FileItem("noise", "deep", "noise.bin", 4) +
+                        Sequence();
+  std::u16string setup = Build(w, Project(w, R"(, "first_sequence": "@main")", objects, Json(product)));
+#ifdef SETUP_FAULT_INJECTION
+  {
+    FaultGuard fault(L"action:5");  // a101, after the files
+    SetupRun failed = Start(w, setup, u"/q2");
+    EXPECT_NE(failed.exit_code, 0u) << failed.log;
+    EXPECT_TRUE(failed.Has("QEL:I0057\\|")) << failed.log;
+    EXPECT_FALSE(Exists(w.Path(u"Product"))) << "the folders the run made are gone";
+    for (const std::u16string& log : failed.logs) DeleteFileW(W(w.Path(u"temp\\") + log));
+  }
+#endif
+  SetupRun run = Start(w, setup, u"/q2");
+  ASSERT_EQ(run.exit_code, 0u) << run.log;
+  EXPECT_EQ(ReadBytes(product + u"\\a.txt"), "a");
+  EXPECT_EQ(ReadBytes(product + u"\\sub\\deeper\\noise.bin"), Noise(100000, 3));
+  EXPECT_TRUE(Exists(product + u"\\Setup.dat"));
+}
+
 TEST(SetupFiles, AnOptionsOwnPackageSuppliesItsFiles) {
   Workspace w;
   CreateDirectoryW(W(w.Path(u"in")), nullptr);
