@@ -136,6 +136,8 @@ void OptionsComputeActionsAndSizes(ObjectTable* db) {
   }
   OptionsForEach(db, Decide, &totals);
   AddFilesWithoutOption(db, &totals);
+  // Measured now: the folder's free space changes without its variable changing.
+  VariablesMeasureFreeSpace(db);
   uint64_t available = VariableU64(db, kVarFreeBytes);
   VariableSetU64(db, kVarRequiredBytes, totals.required);
   VariableSetU64(db, kVarNeededBytes, totals.required);

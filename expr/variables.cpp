@@ -100,6 +100,8 @@ void SideEffects(ObjectTable* db, SetupObject* variable) {
 
 }  // namespace
 
+void VariablesMeasureFreeSpace(ObjectTable* db) { RecomputeFreeSpace(db); }
+
 void VariablesSetLanguage(uint16_t language) { g_language = language; }
 uint16_t VariablesLanguage() { return g_language; }
 void VariablesSetSessionHooks(const VariableSessionHooks* hooks) { g_hooks = hooks ? *hooks : VariableSessionHooks{}; }

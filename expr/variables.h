@@ -67,6 +67,9 @@ void VariableSetU64(ObjectTable* db, uint32_t id, uint64_t value);
 // Expands the variable's own value and stores the result when it differs.
 void VariableReexpand(ObjectTable* db, uint32_t id);
 
+// Measures 427-429 for the installation folder that 426 names, as a change of that folder does.
+void VariablesMeasureFreeSpace(ObjectTable* db);
+
 // Listener windows (controls that show or edit the variable): at most 16; a 17th registration is
 // refused (false). Registering a window twice keeps one entry.
 bool VariableListen(SetupObject* variable, HWND window);

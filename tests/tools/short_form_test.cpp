@@ -198,6 +198,29 @@ TEST_F(ShortFormTest, LicenceAndReadMeTextsGoToTheirPages) {
   EXPECT_TRUE(Find(Expand(Product()), "license_text").is_null());
 }
 
+// The finish page hides its restart question when it opens (event 1) unless the run needs a restart,
+// and always hides the start check box (the short form names no application to start); the options
+// page's free space is measured in the product folder.
+TEST_F(ShortFormTest, FinishPageShowsTheRestartQuestionOnlyWhenNeeded) {
+  json expanded = Expand(Product());
+  json finish = Find(expanded, "page_finish");
+  ASSERT_EQ(finish["fields"]["events"], json::parse(R"(["@page_finish_opened"])"));
+  json opened = Find(expanded, "page_finish_opened");
+  EXPECT_EQ(opened["fields"]["event_key"], 1);
+  ASSERT_EQ(opened["fields"]["actions"].size(), 4u);
+  for (const json& reference : opened["fields"]["actions"]) {
+    json hide = Find(expanded, reference.get<std::string>().substr(1));
+    EXPECT_EQ(hide["tag"], "a203");
+    EXPECT_EQ(hide["fields"]["operation"], 0);
+    std::string target = hide["fields"]["target"];
+    EXPECT_EQ(hide["fields"].value("condition", ""), target == "@finish_start" ? "" : "RestartNeeded = 0") << target;
+    EXPECT_FALSE(Find(expanded, target.substr(1)).is_null()) << target;
+  }
+  EXPECT_EQ(Find(expanded, "var_RestartNeeded")["fields"]["variable_id"], 507);
+  EXPECT_EQ(Find(expanded, "var_InstallFolderVariable")["fields"]["value"], "KesProductFolder");
+  EXPECT_TRUE(Find(expanded, "page_welcome")["fields"].value("events", json()).is_null());
+}
+
 TEST_F(ShortFormTest, ProjectObjectsReplaceGeneratedOnesOfTheSameNameAndAddTheirOwn) {
   json project = Product();
   project["objects"] = json::parse(R"([

@@ -48,7 +48,12 @@ const Variable kVariables[] = {
     {1006, "Copyright", "copyright", ""},
     {1007, "LicenseAccepted", nullptr, "0"},
     {520, "RequiredBytes", nullptr, "0"},
+    {430, "NeededBytes", nullptr, "0"},
+    {426, "InstallFolderVariable", nullptr, "KesProductFolder"},  // the free space below is measured there
+    {427, "InstallRoot", nullptr, ""},
+    {428, "FreeBytes", nullptr, "0"},
     {429, "LeftBytes", nullptr, "0"},
+    {507, "RestartNeeded", nullptr, "0"},
 };
 
 struct Page {
@@ -87,6 +92,25 @@ const PageControl kPageControls[] = {
     {"progress", nullptr, "c010", "progress_percent", R"({"control_id": 1073, "variable": "ProgressPosition", "display": 2})"},
     {"license", "license", "c016", "license_text", R"({"control_id": 1040, "variable": "LicenseText"})"},
     {"readme", "readme", "c016", "readme_text", R"({"control_id": 1080, "variable": "ReadmeText"})"},
+    {"finish", nullptr, "c003", "finish_start", R"({"control_id": 1030})"},
+    {"finish", nullptr, "c010", "finish_restart_text", R"({"control_id": 1031})"},
+    {"finish", nullptr, "c009", "finish_restart_now", R"({"control_id": 1032})"},
+    {"finish", nullptr, "c009", "finish_restart_later", R"({"control_id": 1033})"},
+};
+
+struct HiddenControl {
+  const char* page;
+  const char* control;    // a control object of kPageControls
+  const char* condition;  // hidden when true; null: always (the short form starts no application)
+};
+
+// The controls a page hides when it opens (its event 1): the finish page's restart question shows
+// only when the installation needs a restart.
+const HiddenControl kHiddenControls[] = {
+    {"finish", "finish_start", nullptr},
+    {"finish", "finish_restart_text", "RestartNeeded = 0"},
+    {"finish", "finish_restart_now", "RestartNeeded = 0"},
+    {"finish", "finish_restart_later", "RestartNeeded = 0"},
 };
 
 json Object(const char* tag, const std::string& name, json fields) {
@@ -434,6 +458,20 @@ json PageObjects(const json& product, const Page& page, json* objects) {
   }
   json fields = {{"template", page.template_id}};
   if (!controls.empty()) fields["controls"] = std::move(controls);
+  json hiding = json::array();
+  for (const HiddenControl& hidden : kHiddenControls) {
+    if (std::string(hidden.page) != page.name) continue;
+    json action = {{"target", std::string("@") + hidden.control}, {"operation", 0}, {"value", 0}};
+    if (hidden.condition) action["condition"] = hidden.condition;
+    std::string name = std::string("hide_") + hidden.control;
+    objects->push_back(Action("a203", name, "Hide " + std::string(hidden.control), 522, std::move(action)));
+    hiding.push_back("@" + name);
+  }
+  if (!hiding.empty()) {
+    std::string opened = std::string("page_") + page.name + "_opened";
+    objects->push_back(Object("aseq", opened, {{"name", opened}, {"event_key", 1}, {"actions", std::move(hiding)}}));
+    fields["events"] = json::array({"@" + opened});
+  }
   objects->push_back(Object("dlg ", std::string("page_") + page.name, std::move(fields)));
   objects->push_back(Action("a201", std::string("show_") + page.name, std::string("Show ") + page.name, 518,
                             {{"dialog", std::string("@page_") + page.name}, {"options", page.modal ? 1 : 0}}));
