@@ -38,7 +38,7 @@ struct BufferedFile {
   void* hook_context;
 };
 
-constexpr uint32_t kDiskBufferSize = 16384;
+constexpr uint32_t kDiskBufferSize = 262144;
 constexpr uint32_t kMemoryBufferSize = 4096;
 
 // Opening. Each returns 0 or a Windows error and leaves the stream closed on error.
