@@ -1,6 +1,7 @@
 // c015 link text: a static whose text is "display text, line feed, target". It shows the hand
 // cursor and takes clicks; a click opens the target with the shell, or, for a text without a
-// target, sends the dialog a command as a button would. The reflected command sends event 4.
+// target (no line feed, or nothing after it), sends the dialog a command as a button would. The
+// reflected click command sends event 4.
 #include <windows.h>
 
 #include <shellapi.h>

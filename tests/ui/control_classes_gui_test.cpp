@@ -226,4 +226,6 @@ TEST_F(ControlClasses, ARichTextVerbWorksOnATemporaryCopyOfTheContent) {
   SendMessageW(box, kControlVerbMessage, 0, reinterpret_cast<LPARAM>(u"probeverb"));
   SetEnvironmentVariableW(L"TMP", had ? previous : nullptr);
   EXPECT_EQ(db_->journal.count, entries + 1) << "no file, nothing recorded";
+  SendMessageW(box, kControlVerbMessage, 0, reinterpret_cast<LPARAM>(u""));
+  EXPECT_EQ(db_->journal.count, entries + 1) << "no verb, no file";
 }
