@@ -229,3 +229,27 @@ TEST_F(ControlClasses, ARichTextVerbWorksOnATemporaryCopyOfTheContent) {
   SendMessageW(box, kControlVerbMessage, 0, reinterpret_cast<LPARAM>(u""));
   EXPECT_EQ(db_->journal.count, entries + 1) << "no verb, no file";
 }
+
+// A verb of the prefix's rich-text file type, registered for this test and removed after it, copies
+// the file it is given.
+TEST_F(ControlClasses, TheShellPerformsTheVerbOnTheSavedContent) {
+  wchar_t progid[128] = L"";
+  DWORD size = sizeof progid;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, L".rtf", nullptr, RRF_RT_REG_SZ, nullptr, progid, &size) != ERROR_SUCCESS)
+    GTEST_SKIP() << "no file type for .rtf in this prefix";
+  test_support::TempFolder folder(u"verb");
+  std::u16string marker = folder.path() + u"\\performed.rtf";
+  std::u16string verbKey = std::u16string(reinterpret_cast<const char16_t*>(progid)) + u"\\shell\\qelprobe";
+  std::u16string command = u"cmd.exe /c copy \"%1\" \"" + marker + u"\"";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, test_support::W(verbKey + u"\\command"), nullptr, REG_SZ,
+                            test_support::W(command), DWORD((command.size() + 1) * sizeof(char16_t))),
+            ERROR_SUCCESS);
+  HWND page = OpenProbePage({{TagOf("c016"), kRichText}});
+  ASSERT_NE(page, nullptr);
+  SendMessageW(GetDlgItem(page, kRichText), kControlVerbMessage, 0, reinterpret_cast<LPARAM>(u"qelprobe"));
+  EXPECT_TRUE(Pumped([&] { return test_support::ReadBytes(marker).rfind("{\\rtf", 0) == 0; }, 30000))
+      << "the verb's command got the saved file";
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, test_support::W(verbKey));
+  ASSERT_GT(db_->journal.count, 0u);
+  DeleteFileW(test_support::W(SlotText(db_->journal.items[db_->journal.count - 1], kEntryPath)));
+}
