@@ -10,6 +10,9 @@ void ControlClassesRegister() {
   ClassSetControlMethods(TagOf("c008"), &kOptionTreeMethods);
   ClassSetControlMethods(TagOf("c009"), &kRadioButtonMethods);
   ClassSetControlMethods(TagOf("c010"), &kStaticTextMethods);
+  ClassSetControlMethods(TagOf("c012"), &kIconPictureMethods);
+  ClassSetControlMethods(TagOf("c014"), &kColourPanelMethods);
+  ClassSetControlMethods(TagOf("c015"), &kLinkTextMethods);
   ClassSetControlMethods(TagOf("c016"), &kRichTextMethods);
   ClassSetControlMethods(TagOf("c017"), &kProgressBarMethods);
 }

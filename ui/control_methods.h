@@ -15,6 +15,9 @@ extern const ControlMethods kListBoxMethods;      // c006
 extern const ControlMethods kOptionTreeMethods;   // c008
 extern const ControlMethods kRadioButtonMethods;  // c009
 extern const ControlMethods kStaticTextMethods;   // c010
+extern const ControlMethods kIconPictureMethods;  // c012
+extern const ControlMethods kColourPanelMethods;  // c014
+extern const ControlMethods kLinkTextMethods;     // c015
 extern const ControlMethods kRichTextMethods;     // c016
 extern const ControlMethods kProgressBarMethods;  // c017
 

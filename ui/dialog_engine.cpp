@@ -53,9 +53,10 @@ INT_PTR Result(HWND window, LRESULT result) {
 }
 
 // The handlers of a message that may run event sequences have returned: a close stored meanwhile
-// destroys the window now.
+// destroys the window now. Controls still notify while the window is destroyed (a tree view reports
+// each item it deletes); destroying it again from there would destroy them a second time.
 void EndHandling(HWND window, DialogRunRecord* run) {
-  if (--run->handling == 0 && run->closing) DestroyWindow(window);
+  if (--run->handling == 0 && run->closing && !run->destroying) DestroyWindow(window);
 }
 
 // The button ids that close a dialog, and those that validate the controls first.
@@ -219,6 +220,7 @@ INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       return TRUE;
     }
     case WM_DESTROY:
+      run->destroying = true;
       EnumChildWindows(window, DetachRecord, 0);
       return FALSE;
     case WM_NCDESTROY:

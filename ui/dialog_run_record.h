@@ -17,6 +17,7 @@ struct DialogRunRecord {
   int32_t placing;              // while the dialog places itself the main window does not follow it
   int32_t handling;             // messages on the stack that may run event sequences
   bool closing;                 // the end code is stored; the window goes when `handling` is back at 0
+  bool destroying;              // WM_DESTROY arrived: the notifications of the dying controls destroy nothing
   ControlRecordView* records;   // the template's control records, attached to the controls
   uint32_t record_count;
   DialogRunRecord* next;        // the list of running dialogs, newest first

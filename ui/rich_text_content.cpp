@@ -76,7 +76,22 @@ char16_t* DecodePlain(const uint8_t* data, size_t size) {
   return text;
 }
 
+DWORD CALLBACK WriteToFile(DWORD_PTR cookie, LPBYTE buffer, LONG count, LONG* written) {
+  DWORD done = 0;
+  BOOL ok = WriteFile(reinterpret_cast<HANDLE>(cookie), buffer, DWORD(count), &done, nullptr);
+  *written = LONG(done);
+  return ok ? 0 : GetLastError();
+}
+
 }  // namespace
+
+bool RichTextSaveRtf(HWND window, HANDLE file) {
+  EDITSTREAM stream{};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(file);
+  stream.pfnCallback = WriteToFile;
+  SendMessageW(window, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  return stream.dwError == 0;
+}
 
 bool RichTextIsRtf(const uint8_t* data, size_t size) {
   if (size < kMinimumRtfBytes) return false;

@@ -19,6 +19,8 @@ void RichTextLoadResource(HWND window, uint32_t id);
 bool RichTextLoadFile(HWND window, const char16_t* path);
 // Loads a text: rich text when it starts as rich text does, else plain text.
 void RichTextLoadText(HWND window, const char16_t* text);
+// Writes the box's whole content as rich text to `file`; false when a write failed.
+bool RichTextSaveRtf(HWND window, HANDLE file);
 
 // The resource id of a window text "#<decimal>", or 0.
 uint32_t RichTextResourceId(const char16_t* window_text);

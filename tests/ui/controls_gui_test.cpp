@@ -188,9 +188,7 @@ TEST(Controls, ProgressBarShowsTheAbsoluteValueOfItsVariable) {
   EXPECT_EQ(run.Finish(), 0u);
 }
 
-// Disabled: once the page with the tree closes, this Wine's tree view stops on an assertion
-// ("item->parent != NULL", comctl32 treeview.c) and the run never ends; the fault is being traced.
-TEST(Controls, DISABLED_OptionTreeTogglesOptionsAndTheSizesFollow) {
+TEST(Controls, OptionTreeTogglesOptionsAndTheSizesFollow) {
   std::string more = R"(
   {"tag": "cmp9", "name": "core", "fields": {"name": "Core", "title": "Core files", "flags": "0x4",
     "state_if_false": 4, "state_if_true": 4, "install_size": 2048}},

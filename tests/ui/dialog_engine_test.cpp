@@ -400,6 +400,40 @@ TEST(DialogTemplate, LayoutFlagsSetOrClearTheRightToLeftStyle) {
   }
 }
 
+int g_treeDestroys;
+WNDPROC g_treeProcedure;
+
+LRESULT CALLBACK CountingTreeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) ++g_treeDestroys;
+  return CallWindowProcW(g_treeProcedure, window, message, wParam, lParam);
+}
+
+// A closed page is destroyed once, even though its tree view reports every item it deletes to the
+// page while the page is being destroyed (destroying it again there freed the tree's items twice).
+TEST_F(DialogTest, APageWhoseTreeNotifiesWhileItDiesIsDestroyedOnce) {
+  Control(TagOf("c008"), 50, IDC_OPTIONS_TREE);
+  Dialog(kPage, IDD_PAGE_OPTIONS, {50});
+  RunDialogAction(10, kPage, false);
+  Link();
+  ASSERT_EQ(RunOne(10), kResultDone);
+  HWND tree = Item(kPage, IDC_OPTIONS_TREE);
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT;
+  insert.item.pszText = const_cast<wchar_t*>(L"Option");
+  HTREEITEM parent = TreeView_InsertItem(tree, &insert);
+  insert.hParent = parent;
+  TreeView_InsertItem(tree, &insert);
+  TreeView_InsertItem(tree, &insert);
+  g_treeDestroys = 0;
+  g_treeProcedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingTreeProcedure)));
+  SendMessageW(Window(kPage), kDialogCloseMessage, IDCANCEL, 0);
+  EXPECT_EQ(Window(kPage), nullptr);
+  EXPECT_EQ(g_treeDestroys, 1);
+}
+
 TEST_F(DialogTest, ClosingEverythingEndsModalWaitsAndModelessPages) {
   Dialog(kPage, IDD_PAGE_PROGRESS);
   Dialog(kPage + 1, IDD_PAGE_LICENSE);
