@@ -186,7 +186,9 @@ TEST_F(StandardDialogTest, BrowserOkCleansTheFieldAndKeepsDriveRoots) {
     })});
     EXPECT_EQ(FolderBrowse(nullptr, main_window_, buffer, c.capacity), kFolderChosen);
     EXPECT_EQ(field, c.field_at_start);
-    if (c.start[0]) EXPECT_EQ(selectedPath, u"C:\\") << "the root of the drive is selected";
+    if (c.start[0]) {
+      EXPECT_EQ(selectedPath, u"C:\\") << "the root of the drive is selected";
+    }
     EXPECT_EQ(std::u16string(buffer), c.chosen);
   }
 }
@@ -243,7 +245,9 @@ Step AnswerPrompt(PromptSeen* seen, const char16_t* text, const char16_t* screen
     }
     for (const char16_t* c = text; *c; ++c) SendMessageW(edit, WM_CHAR, *c, 1);
     seen->ok_enabled_typed = IsWindowEnabled(GetDlgItem(prompt, IDOK));
-    if (screenshot) EXPECT_TRUE(ScreenshotOfWindow(prompt, ScreenshotFolder() + screenshot));
+    if (screenshot) {
+      EXPECT_TRUE(ScreenshotOfWindow(prompt, ScreenshotFolder() + screenshot));
+    }
     Command(prompt, IDOK);
     return true;
   };
