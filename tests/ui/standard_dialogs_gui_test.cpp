@@ -378,7 +378,7 @@ TEST_F(FileDialogActionTest, CancelEndsTheSequenceAndQuietRunsDoNotAsk) {
   EXPECT_TRUE(Probe().calls.empty()) << "the action after a cancelled dialog does not run";
   EXPECT_EQ(RunOne(12), kResultFailed) << "an unknown mode";
 
-  session_->quiet_level = 1;
+  VariableSetInt(db_, 505, 1);  // the quiet level
   Script({});
   EXPECT_EQ(RunOne(10), kResultDone) << "nothing is shown in a quiet run";
   EXPECT_EQ(Value(100), root_);
@@ -402,6 +402,7 @@ TEST_F(FileDialogActionTest, OpenModeShowsTheFilterAndStoresTheChosenFile) {
     HWND dialog = Shown(0, L"Pick the notes");
     HWND typeList = dialog ? GetDlgItem(dialog, cmb1) : nullptr;
     HWND name = dialog ? GetDlgItem(dialog, edt1) : nullptr;
+    if (dialog && !name) name = GetDlgItem(dialog, cmb13);  // the file name box of newer dialogs
     if (!typeList || !name) return false;
     types = SendMessageW(typeList, CB_GETCOUNT, 0, 0);
     wchar_t text[64] = L"";
