@@ -67,6 +67,12 @@ std::u16string TextOf(HWND window) {
   return reinterpret_cast<const char16_t*>(text);
 }
 
+// A screenshot of the dialog as it is now painted.
+void Shoot(HWND dialog, const char16_t* name) {
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  EXPECT_TRUE(ScreenshotOfWindow(dialog, ScreenshotFolder() + name));
+}
+
 std::u16string ItemText(HWND tree, HTREEITEM item) {
   wchar_t text[MAX_PATH] = L"";
   TVITEMW data{};
@@ -139,7 +145,7 @@ TEST_F(StandardDialogTest, BrowserOpensAtTheDeepestExistingFolderAndTakesTheSele
     selectedPath = ItemPath(tree, selected);
     selectedName = ItemText(tree, selected);
     parentName = ItemText(tree, TreeView_GetParent(tree, selected));
-    EXPECT_TRUE(ScreenshotOfWindow(browser, ScreenshotFolder() + u"folder_browser.png"));
+    Shoot(browser, u"folder_browser.png");
     TreeView_SelectItem(tree, TreeView_GetParent(tree, selected));  // as a click on "alpha" does
     afterSelection = TextOf(GetDlgItem(browser, IDC_BROWSE_PATH));
     Command(browser, IDOK);
@@ -246,7 +252,7 @@ Step AnswerPrompt(PromptSeen* seen, const char16_t* text, const char16_t* screen
     for (const char16_t* c = text; *c; ++c) SendMessageW(edit, WM_CHAR, *c, 1);
     seen->ok_enabled_typed = IsWindowEnabled(GetDlgItem(prompt, IDOK));
     if (screenshot) {
-      EXPECT_TRUE(ScreenshotOfWindow(prompt, ScreenshotFolder() + screenshot));
+      Shoot(prompt, screenshot);
     }
     Command(prompt, IDOK);
     return true;
@@ -408,7 +414,7 @@ TEST_F(FileDialogActionTest, OpenModeShowsTheFilterAndStoresTheChosenFile) {
     wchar_t text[64] = L"";
     SendMessageW(typeList, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
     firstType = reinterpret_cast<const char16_t*>(text);
-    EXPECT_TRUE(ScreenshotOfWindow(dialog, ScreenshotFolder() + u"file_dialog_open.png"));
+    Shoot(dialog, u"file_dialog_open.png");
     SetWindowTextW(name, W(file));
     Command(dialog, IDOK);
     return true;
