@@ -65,7 +65,15 @@ TEST(StandardDialogsInSetup, CancellingThePromptEndsTheRunAsCancelled) {
   HWND prompt = WaitForPrompt(&run);
   ASSERT_NE(prompt, nullptr);
   Click(prompt, IDCANCEL);
+  HWND message = run.WaitForWindow([&](HWND window) {
+    wchar_t name[16];
+    return window != prompt && GetClassNameW(window, name, 16) && lstrcmpW(name, L"#32770") == 0 &&
+           !GetDlgItem(window, IDC_PASSWORD_EDIT);
+  });
+  ASSERT_NE(message, nullptr) << "the loader reports the failed open";
+  PostMessageW(message, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(run.Finish(), 5u) << "the user cancelled";
+  EXPECT_TRUE(std::regex_search(run.Log(), std::regex("QEL:E0002\\|[^\n]*\\|1223\n")));
 }
 
 TEST(StandardDialogsInSetup, BrowseOnTheOptionsPageChoosesTheFolderBelowTheChosenOne) {
