@@ -54,20 +54,25 @@ bool PickPackageFile(char16_t* path) {
   return GetOpenFileNameW(&dialog) != FALSE;
 }
 
+// Copies the remembered password into the provider's buffer; false when there is none or it does
+// not fit.
+bool DeliverRememberedPassword(const SessionState* s, uint8_t* buffer, uint32_t* length) {
+  uint8_t plain[kRememberedPasswordSize];
+  uint32_t count = SessionRevealPassword(s, plain);
+  bool fits = count && count <= *length;
+  if (fits) {
+    memcpy(buffer, plain, count);
+    *length = count;
+  }
+  WipeMemory(plain, sizeof plain);
+  return fits;
+}
+
 }  // namespace
 
 uint32_t RunPasswordProvider(PackageReader* reader, uint32_t attempt, uint8_t* buffer, uint32_t* length) {
   SessionState* s = Session();
-  if (attempt == 0 && s) {
-    uint8_t plain[kRememberedPasswordSize];
-    uint32_t count = SessionRevealPassword(s, plain);
-    if (count && count <= *length) {
-      memcpy(buffer, plain, count);
-      *length = count;
-    }
-    WipeMemory(plain, sizeof plain);
-    if (count && *length == count) return ERROR_SUCCESS;
-  }
+  if (attempt == 0 && s && DeliverRememberedPassword(s, buffer, length)) return ERROR_SUCCESS;
   if (!s || SessionQuietLevel(s) != 0) {  // a quiet run cannot ask
     Trace(TR("W1130"), u"%u|%d", attempt, s ? SessionQuietLevel(s) : 0);
     return ERROR_INVALID_PASSWORD;
@@ -76,18 +81,9 @@ uint32_t RunPasswordProvider(PackageReader* reader, uint32_t attempt, uint8_t* b
   PasswordPromptOptions options{attempt > 0, (reader->header.flags & kVolumeMaskPassword) != 0};
   uint32_t err = PasswordPromptShow(MainWindow(), options, typed);
   if (err) return err;
-  SessionStorePassword(s, typed);
+  SessionStorePassword(s, typed);  // the ANSI text, cut to 63 bytes, is what the key is made of
   WipeMemory(typed, sizeof typed);
-  uint8_t plain[kRememberedPasswordSize];
-  uint32_t count = SessionRevealPassword(s, plain);
-  if (count && count <= *length) {
-    memcpy(buffer, plain, count);
-    *length = count;
-  } else {
-    err = ERROR_INVALID_PASSWORD;
-  }
-  WipeMemory(plain, sizeof plain);
-  return err;
+  return DeliverRememberedPassword(s, buffer, length) ? ERROR_SUCCESS : ERROR_INVALID_PASSWORD;
 }
 
 bool RunNextVolumeProvider(PackageReader* reader, uint32_t index, uint32_t lastError, char16_t* path) {
