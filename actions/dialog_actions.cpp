@@ -1,4 +1,5 @@
-// a201 Run a dialog, a202 End a dialog, a203 Window state and a204 About box.
+// a201 Run a dialog, a202 End a dialog, a203 Window state and a204 About box; the registration of
+// a212 Standard file dialog.
 #include "actions/dialog_actions.h"
 
 #include <windows.h>
@@ -6,6 +7,7 @@
 #include "actions/action_object.h"
 #include "actions/action_runner.h"
 #include "actions/dialog_result.h"
+#include "actions/file_dialog_action.h"
 #include "database/class_registry.h"
 #include "database/localized_text.h"
 #include "runtime/heap.h"
@@ -154,4 +156,5 @@ void DialogActionsRegister() {
   ClassSetActionMethods(TagOf("a202"), &kEndDialogMethods);
   ClassSetActionMethods(TagOf("a203"), &kWindowStateMethods);
   ClassSetActionMethods(TagOf("a204"), &kAboutMethods);
+  ClassSetActionMethods(TagOf("a212"), &kFileDialogMethods);
 }

@@ -19,6 +19,7 @@
 #include "session/session_state.h"
 #include "session/subsystem_hooks.h"
 #include "ui/message_box.h"
+#include "ui/password_prompt.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -53,23 +54,36 @@ bool PickPackageFile(char16_t* path) {
   return GetOpenFileNameW(&dialog) != FALSE;
 }
 
+// Copies the remembered password into the provider's buffer; false when there is none or it does
+// not fit.
+bool DeliverRememberedPassword(const SessionState* s, uint8_t* buffer, uint32_t* length) {
+  uint8_t plain[kRememberedPasswordSize];
+  uint32_t count = SessionRevealPassword(s, plain);
+  bool fits = count && count <= *length;
+  if (fits) {
+    memcpy(buffer, plain, count);
+    *length = count;
+  }
+  WipeMemory(plain, sizeof plain);
+  return fits;
+}
+
 }  // namespace
 
-uint32_t RunPasswordProvider(PackageReader*, uint32_t attempt, uint8_t* buffer, uint32_t* length) {
+uint32_t RunPasswordProvider(PackageReader* reader, uint32_t attempt, uint8_t* buffer, uint32_t* length) {
   SessionState* s = Session();
-  if (attempt == 0 && s) {
-    uint8_t plain[kRememberedPasswordSize];
-    uint32_t count = SessionRevealPassword(s, plain);
-    if (count && count <= *length) {
-      memcpy(buffer, plain, count);
-      *length = count;
-    }
-    WipeMemory(plain, sizeof plain);
-    if (count && *length == count) return ERROR_SUCCESS;
+  if (attempt == 0 && s && DeliverRememberedPassword(s, buffer, length)) return ERROR_SUCCESS;
+  if (!s || SessionQuietLevel(s) != 0) {  // a quiet run cannot ask
+    Trace(TR("W1130"), u"%u|%d", attempt, s ? SessionQuietLevel(s) : 0);
+    return ERROR_INVALID_PASSWORD;
   }
-  // The password dialog belongs to the dialog engine; until it exists no password can be asked for.
-  Trace(TR("W1130"), u"%u|%d", attempt, s ? SessionQuietLevel(s) : 0);
-  return ERROR_INVALID_PASSWORD;
+  char16_t typed[kPasswordPromptCapacity];
+  PasswordPromptOptions options{attempt > 0, (reader->header.flags & kVolumeMaskPassword) != 0};
+  uint32_t err = PasswordPromptShow(MainWindow(), options, typed);
+  if (err) return err;
+  SessionStorePassword(s, typed);  // the ANSI text, cut to 63 bytes, is what the key is made of
+  WipeMemory(typed, sizeof typed);
+  return DeliverRememberedPassword(s, buffer, length) ? ERROR_SUCCESS : ERROR_INVALID_PASSWORD;
 }
 
 bool RunNextVolumeProvider(PackageReader* reader, uint32_t index, uint32_t lastError, char16_t* path) {

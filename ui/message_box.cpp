@@ -32,24 +32,13 @@ struct BoxCall {
 
 thread_local BoxCall* t_call;
 
-void SetCaptions(HWND box, const BoxCall* call) {
-  char16_t caption[64];
-  for (int id = 1; id <= kLastCaptionedButton; ++id) {
-    HWND button = GetDlgItem(box, id);
-    if (!button) continue;
-    int textId = ((call->style & MB_TYPEMASK) == MB_OK && id == IDCANCEL) ? IDOK : id;
-    StringLoad(kFirstCaption + uint32_t(textId), call->language, caption, caption + 63);
-    if (caption[0]) SetWindowTextW(button, reinterpret_cast<const wchar_t*>(caption));
-  }
-}
-
 LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
   auto* call = reinterpret_cast<BoxCall*>(data);
   switch (message) {
     case WM_INITDIALOG: {
       LRESULT result = DefSubclassProc(box, message, wParam, lParam);
       WindowPlace(box, kPlacementCentre, kPlaceInsideWorkArea);
-      SetCaptions(box, call);
+      MessageButtonsLocalise(box, call->style, call->language);
       if (call->timeout) SetTimer(box, kMessageTimerId, call->timeout, nullptr);
       return result;
     }
@@ -98,6 +87,17 @@ int Show(const SessionState* session, HWND owner, uint32_t flags, int defaultRes
 }
 
 }  // namespace
+
+void MessageButtonsLocalise(HWND window, uint32_t style, uint16_t language) {
+  char16_t caption[64];
+  for (int id = 1; id <= kLastCaptionedButton; ++id) {
+    HWND button = GetDlgItem(window, id);
+    if (!button) continue;
+    int textId = ((style & MB_TYPEMASK) == MB_OK && id == IDCANCEL) ? IDOK : id;
+    StringLoad(kFirstCaption + uint32_t(textId), language, caption, caption + 63);
+    if (caption[0]) SetWindowTextW(button, reinterpret_cast<const wchar_t*>(caption));
+  }
+}
 
 void MessageBoxSetSubstituteHook(MessageSubstituteHook hook) { g_substitute = hook; }
 

@@ -33,3 +33,8 @@ void MessageBoxSetSubstituteHook(MessageSubstituteHook hook);
 int QelShowMessageBoxV(HWND owner, uint32_t flags, int default_result, uint32_t timeout_ms, const char16_t* text,
                        va_list args);
 int QelShowMessageBox(HWND owner, uint32_t flags, int default_result, uint32_t timeout_ms, const char16_t* text, ...);
+
+// Gives every button of `window` with an id from 1 to 11 the caption 63 + id of the string table in
+// `language` (when that text is not empty); with an MB_OK `style` the button with id 2 gets the
+// caption of id 1. The standard dialogs localise their buttons the same way.
+void MessageButtonsLocalise(HWND window, uint32_t style, uint16_t language);

@@ -141,6 +141,27 @@ TEST_F(ShortFormTest, ProductExpandsIntoTheInstallersObjects) {
   EXPECT_TRUE(Find(expanded, "page_options").is_null()) << "pages not asked for are not made";
 }
 
+// The options page's Browse button runs the folder browser on the product folder; the chosen folder
+// gets the product folder's own name below it.
+TEST_F(ShortFormTest, TheOptionsPageBrowsesForTheProductFolder) {
+  for (const char* folder : {"", "D:\\Apps\\Tool Box"}) {
+    SCOPED_TRACE(folder);
+    json project = Product();
+    project["product"]["pages"] = json::array({"options"});
+    if (folder[0]) project["product"]["folder"] = folder;
+    json expanded = Expand(project);
+    EXPECT_EQ(Find(expanded, "page_options")["fields"]["events"], json::parse(R"(["@options_browse_clicked"])"));
+    json clicked = Find(expanded, "options_browse_clicked")["fields"];
+    EXPECT_EQ(clicked["event_key"], 1062u << 16 | 4) << "control 1062, clicked";
+    EXPECT_EQ(clicked["actions"], json::parse(R"(["@browse_folder"])"));
+    json browse = Find(expanded, "browse_folder");
+    EXPECT_EQ(browse["tag"], "a212");
+    EXPECT_EQ(browse["fields"]["mode"], 0);
+    EXPECT_EQ(browse["fields"]["variable"], "KesProductFolder");
+    EXPECT_EQ(browse["fields"]["default_name"], folder[0] ? "Tool Box" : "Tool");
+  }
+}
+
 TEST_F(ShortFormTest, RegistryValuesTakeTheirTypeFromTheirData) {
   json expanded = Expand(Product());
   json key = Find(expanded, "registry_key_1")["fields"];

@@ -30,8 +30,8 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a002"), "sequence", 22, TagOf("aseq")},
     {TagOf("a006"), "action", 22, TagOf("a000")},
 
-    // a200 message box, a201 run dialog, a202 end dialog, a207 set option state, a213 set variable,
-    // a214 file search
+    // a200 message box, a201 run dialog, a202 end dialog, a207 set option state, a212 file dialog,
+    // a213 set variable, a214 file search
     {TagOf("a200"), "style", 22, kAny},
     {TagOf("a200"), "timeout", 23, kAny},
     {TagOf("a200"), "parameter", 24, kAny},
@@ -45,6 +45,11 @@ const ProjectFieldName kFieldNames[] = {
     {TagOf("a203"), "value", 28, kAny},
     {TagOf("a207"), "option", 22, kAny},
     {TagOf("a207"), "request", 23, kAny},
+    {TagOf("a212"), "filter", 22, kAny},
+    {TagOf("a212"), "default_name", 25, kAny},
+    {TagOf("a212"), "mode", 28, kAny},
+    {TagOf("a212"), "dialog_flags", 29, kAny},
+    {TagOf("a212"), "variable", 30, kAny},
     {TagOf("a213"), "variable", 22, kAny},
     {TagOf("a213"), "value", 23, kAny},
     {TagOf("a214"), "options", 22, kAny},

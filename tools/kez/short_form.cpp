@@ -86,6 +86,7 @@ const PageControl kPageControls[] = {
     {"options", nullptr, "c010", "options_required", R"({"control_id": 1055, "variable": "RequiredBytes", "display": 1})"},
     {"options", nullptr, "c010", "options_left", R"({"control_id": 1059, "variable": "LeftBytes", "display": 1})"},
     {"options", nullptr, "c004", "options_folder", R"({"control_id": 1061, "variable": "KesProductFolder", "flags": "0x2"})"},
+    {"options", nullptr, "c002", "options_browse", R"({"control_id": 1062})"},
     {"progress", nullptr, "c010", "progress_main", R"({"control_id": 1070, "variable": "ProgressText"})"},
     {"progress", nullptr, "c010", "progress_detail", R"({"control_id": 1071, "variable": "ProgressDetail"})"},
     {"progress", nullptr, "c017", "progress_bar", R"({"control_id": 1072, "variable": "ProgressPosition"})"},
@@ -449,15 +450,24 @@ std::set<std::string> WantedPages(const json& product) {
   return wanted;
 }
 
-json PageObjects(const json& product, const Page& page, json* objects) {
-  json controls = json::array();
-  for (const PageControl& control : kPageControls) {
-    if (std::string(control.page) != page.name || (control.needs && !product.contains(control.needs))) continue;
-    objects->push_back(Object(control.tag, control.name, json::parse(control.fields)));
-    controls.push_back(std::string("@") + control.name);
-  }
-  json fields = {{"template", page.template_id}};
-  if (!controls.empty()) fields["controls"] = std::move(controls);
+// The options page's Browse button: the folder browser from the product folder; a chosen folder of
+// another name gets the product folder's own name below it ("D:\Apps" becomes "D:\Apps\Probe").
+json BrowseEvents(const json& product, json* objects) {
+  constexpr uint32_t kBrowseClicked = 1062u << 16 | 4;  // control 1062, event 4 (clicked)
+  std::string folder = product.contains("folder") ? Text(product["folder"], "product.folder") : NeededText(product, "name");
+  size_t separator = folder.find_last_of("\\/");
+  std::string name = separator == std::string::npos ? folder : folder.substr(separator + 1);
+  if (name.find('<') != std::string::npos) name.clear();
+  objects->push_back(Action("a212", "browse_folder", "Browse", 570,
+                            {{"mode", 0}, {"variable", "KesProductFolder"}, {"default_name", name}}));
+  objects->push_back(Object("aseq", "options_browse_clicked",
+                            {{"name", "Browse"}, {"event_key", kBrowseClicked}, {"actions", json::array({"@browse_folder"})}}));
+  return json::array({"@options_browse_clicked"});
+}
+
+// The event sequence that hides the page's kHiddenControls when it opens (event 1): its reference,
+// or nothing.
+json HidingEvents(const Page& page, json* objects) {
   json hiding = json::array();
   for (const HiddenControl& hidden : kHiddenControls) {
     if (std::string(hidden.page) != page.name) continue;
@@ -467,11 +477,25 @@ json PageObjects(const json& product, const Page& page, json* objects) {
     objects->push_back(Action("a203", name, "Hide " + std::string(hidden.control), 522, std::move(action)));
     hiding.push_back("@" + name);
   }
-  if (!hiding.empty()) {
-    std::string opened = std::string("page_") + page.name + "_opened";
-    objects->push_back(Object("aseq", opened, {{"name", opened}, {"event_key", 1}, {"actions", std::move(hiding)}}));
-    fields["events"] = json::array({"@" + opened});
+  if (hiding.empty()) return json::array();
+  std::string opened = std::string("page_") + page.name + "_opened";
+  objects->push_back(Object("aseq", opened, {{"name", opened}, {"event_key", 1}, {"actions", std::move(hiding)}}));
+  return json::array({"@" + opened});
+}
+
+json PageObjects(const json& product, const Page& page, json* objects) {
+  json controls = json::array();
+  for (const PageControl& control : kPageControls) {
+    if (std::string(control.page) != page.name || (control.needs && !product.contains(control.needs))) continue;
+    objects->push_back(Object(control.tag, control.name, json::parse(control.fields)));
+    controls.push_back(std::string("@") + control.name);
   }
+  json fields = {{"template", page.template_id}};
+  if (!controls.empty()) fields["controls"] = std::move(controls);
+  json events = HidingEvents(page, objects);
+  if (std::string(page.name) == "options")
+    for (const json& browse : BrowseEvents(product, objects)) events.push_back(browse);
+  if (!events.empty()) fields["events"] = std::move(events);
   objects->push_back(Object("dlg ", std::string("page_") + page.name, std::move(fields)));
   objects->push_back(Action("a201", std::string("show_") + page.name, std::string("Show ") + page.name, 518,
                             {{"dialog", std::string("@page_") + page.name}, {"options", page.modal ? 1 : 0}}));
