@@ -2,6 +2,7 @@
 // objects beside them, and faulty short forms named by their JSON path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -239,7 +240,22 @@ TEST_F(ShortFormTest, FinishPageShowsTheRestartQuestionOnlyWhenNeeded) {
   }
   EXPECT_EQ(Find(expanded, "var_RestartNeeded")["fields"]["variable_id"], 507);
   EXPECT_EQ(Find(expanded, "var_InstallFolderVariable")["fields"]["value"], "KesProductFolder");
+
   EXPECT_TRUE(Find(expanded, "page_welcome")["fields"].value("events", json()).is_null());
+}
+
+// The options page lists the options in a tree and shows the selected one's description and size.
+TEST_F(ShortFormTest, TheOptionsPageShowsTheOptionTree) {
+  json project = Product();
+  project["product"]["pages"] = json::array({"options"});
+  json expanded = Expand(project);
+  json controls = Find(expanded, "page_options")["fields"]["controls"];
+  for (const char* control : {"@options_tree", "@options_description", "@options_size"})
+    EXPECT_NE(std::find(controls.begin(), controls.end(), control), controls.end()) << control;
+  EXPECT_EQ(Find(expanded, "options_tree")["tag"], "c008");
+  EXPECT_EQ(Find(expanded, "options_description")["fields"]["variable"], "OptionDescription");
+  EXPECT_EQ(Find(expanded, "var_OptionDescription")["fields"]["variable_id"], 515);
+  EXPECT_EQ(Find(expanded, "var_OptionSize")["fields"]["variable_id"], 518);
 }
 
 TEST_F(ShortFormTest, ProjectObjectsReplaceGeneratedOnesOfTheSameNameAndAddTheirOwn) {

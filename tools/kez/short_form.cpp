@@ -54,6 +54,9 @@ const Variable kVariables[] = {
     {428, "FreeBytes", nullptr, "0"},
     {429, "LeftBytes", nullptr, "0"},
     {507, "RestartNeeded", nullptr, "0"},
+    {515, "OptionDescription", nullptr, ""},  // the option selected in the tree
+    {516, "OptionTitle", nullptr, ""},
+    {518, "OptionSize", nullptr, "0"},
 };
 
 struct Page {
@@ -83,6 +86,9 @@ const PageControl kPageControls[] = {
     {"license", nullptr, "c003", "license_agree",
      R"({"control_id": 1041, "variable": "LicenseAccepted", "checked_value": "1", "unchecked_value": "0"})"},
     {"license", nullptr, "c002", "license_next", R"({"control_id": 12324, "condition": "LicenseAccepted = 1"})"},
+    {"options", nullptr, "c008", "options_tree", R"({"control_id": 1050})"},
+    {"options", nullptr, "c010", "options_description", R"({"control_id": 1051, "variable": "OptionDescription"})"},
+    {"options", nullptr, "c010", "options_size", R"({"control_id": 1053, "variable": "OptionSize", "display": 1})"},
     {"options", nullptr, "c010", "options_required", R"({"control_id": 1055, "variable": "RequiredBytes", "display": 1})"},
     {"options", nullptr, "c010", "options_left", R"({"control_id": 1059, "variable": "LeftBytes", "display": 1})"},
     {"options", nullptr, "c004", "options_folder", R"({"control_id": 1061, "variable": "KesProductFolder", "flags": "0x2"})"},
