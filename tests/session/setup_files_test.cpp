@@ -60,15 +60,6 @@ void ListTree(const std::u16string& folder, const std::u16string& prefix, std::v
   FindClose(find);
 }
 
-std::string Noise(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  for (char& c : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    c = char(seed >> 16);
-  }
-  return bytes;
-}
-
 constexpr uint64_t kYear2000 = 0x01BF53EB256D4000ULL;  // 2000-01-01 00:00 UTC
 constexpr uint64_t kYear2025 = 0x01DBE0CDB4F2C000ULL;  // 2025-06-19
 

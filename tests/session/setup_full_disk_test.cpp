@@ -18,15 +18,6 @@ using namespace test_support;
 
 namespace {
 
-std::string Noise(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  for (char& c : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    c = char(seed >> 16);
-  }
-  return bytes;
-}
-
 uint64_t FreeBytes(const std::u16string& root) {
   ULARGE_INTEGER available{};
   GetDiskFreeSpaceExW(W(root), &available, nullptr, nullptr);

@@ -86,4 +86,13 @@ SetupRun Start(const Workspace& w, const std::u16string& program, const std::u16
   return run;
 }
 
+std::string Noise(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = char(seed >> 16);
+  }
+  return bytes;
+}
+
 }  // namespace setup_run

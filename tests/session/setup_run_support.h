@@ -47,6 +47,9 @@ std::u16string Build(const Workspace& w, const std::string& project);
 // the one log file it leaves there.
 SetupRun Start(const Workspace& w, const std::u16string& program, const std::u16string& arguments);
 
+// `size` pseudo-random bytes from `seed` (the same for the same seed): content no compressor shrinks.
+std::string Noise(size_t size, uint32_t seed);
+
 // Sets SETUP_FAULT (the fault plan of the test trees' Setup.exe) for the runs started while it lives.
 class FaultGuard {
  public:
