@@ -118,7 +118,9 @@ TEST_F(SetupShortcuts, CreatesLinksWithEveryFieldAndRemovesThem) {
   EXPECT_EQ(Utf8(main.working_folder), Utf8(product + u"\\work"));
   EXPECT_EQ(Utf8(main.icon), Utf8(product + u"\\icons.dll"));
   EXPECT_EQ(main.icon_index, 2);
-  if (SystemKeepsRunAsFlag(w.Path(u"probe.lnk"))) EXPECT_EQ(main.data_flags & SLDF_RUNAS_USER, DWORD(SLDF_RUNAS_USER));
+  if (SystemKeepsRunAsFlag(w.Path(u"probe.lnk"))) {
+    EXPECT_EQ(main.data_flags & SLDF_RUNAS_USER, DWORD(SLDF_RUNAS_USER));
+  }
   EXPECT_EQ(main.description.rfind(u"Counts ", 0), 0u) << Utf8(main.description);
   EXPECT_EQ(main.show_command, 7);
 
