@@ -8,8 +8,11 @@
 #include <commctrl.h>
 
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "resources/dialog_ids.h"
+#include "runtime/file_utils.h"
 #include "runtime/text.h"
 #include "tests/runtime/windows_test_support.h"
 #include "tests/ui/screenshot.h"
@@ -184,6 +187,68 @@ TEST(Controls, ProgressBarShowsTheAbsoluteValueOfItsVariable) {
   EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 730) << "the absolute value";
   EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 1000);
   EXPECT_EQ(Text(progress, IDC_PROGRESS_PERCENT), u"") << "no percentage for a negative position";
+  Click(finish, IDC_FINISH);
+  EXPECT_EQ(run.Finish(), 0u);
+}
+
+// The progress page's bar follows a real installation of twelve files of 6 MiB: the positions read
+// while they install rise through several values, and the page photographed at two of them differs.
+TEST(Controls, ProgressBarMovesWhileFilesInstall) {
+  wchar_t temp[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::u16string payload = reinterpret_cast<const char16_t*>(temp) + std::u16string(u"kez_progress_payload");
+  FolderDeleteTree(payload.c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders);
+  CreateDirectoryW(test_support::W(payload), nullptr);
+  std::string files;
+  uint32_t seed = 1;
+  for (int i = 0; i < 12; ++i) {
+    std::string bytes(6 << 20, '\0');
+    for (char& c : bytes) c = char((seed = seed * 1103515245u + 12345u) >> 16);  // nothing to compress
+    std::u16string source = payload + u"\\part" + TextFromUtf8(std::to_string(i)) + u".bin";
+    test_support::WriteBytes(source, bytes);
+    std::string json_source;
+    for (char c : TextToUtf8(source)) json_source += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    files += R"({"tag": "file", "name": "part)" + std::to_string(i) + R"(", "source": ")" + json_source +
+             R"(", "fields": {"folder": "@app", "name": "part)" + std::to_string(i) +
+             R"(.bin", "install_mode": 4, "removal_mode": -3}},
+)";
+  }
+  std::string more = files + R"(
+  {"tag": "c017", "name": "bar", "fields": {"control_id": 1072, "variable": "ProgressPosition"}},
+  {"tag": "fldr", "name": "app", "fields": {"variable": "KesProductFolder", "install_mode": 4, "removal_mode": -3}},
+  {"tag": "a142", "name": "resolve", "fields": {"name": "Resolve", "progress_text_id": 565}},
+  {"tag": "a135", "name": "folders", "fields": {"name": "Folders", "progress_text_id": 573}},
+  {"tag": "a115", "name": "files", "fields": {"name": "Files", "progress_text_id": 543}},
+  {"tag": "a201", "name": "show_progress_modeless", "fields": {"name": "Show", "dialog": "@progress", "options": 0}},
+)";
+  WizardRun run(u"controls_progress_moves",
+                Project(more + Page("progress", 68, R"("@bar")") + Page("finish", 65),
+                        R"("@show_progress_modeless", "@prepare", "@resolve", "@folders", "@files", "@complete",
+                           "@show_finish")"));
+  FolderDeleteTree(payload.c_str(), kTreeDeleteFiles | kTreeDeleteSubfolders);
+  ASSERT_TRUE(run.Start()) << run.message();
+  HWND progress = run.WaitForPage(IDC_PROGRESS_POSITION);
+  ASSERT_NE(progress, nullptr);
+  HWND bar = GetDlgItem(progress, IDC_PROGRESS_POSITION);
+  const std::u16string shots[] = {ScreenshotFolder() + u"controls_progress_1.png",
+                                  ScreenshotFolder() + u"controls_progress_2.png"};
+  std::vector<LRESULT> seen;
+  int taken = 0;
+  LRESULT first_shot = -1;
+  for (DWORD waited = 0; waited < 120000 && IsWindow(bar); waited += 20) {
+    LRESULT position = SendMessageW(bar, PBM_GETPOS, 0, 0);
+    if (seen.empty() || seen.back() != position) seen.push_back(position);
+    bool moving = position > 0 && position < 1000;
+    if (moving && taken == 0 && ScreenshotOfWindow(progress, shots[0])) taken = 1, first_shot = position;
+    if (moving && taken == 1 && position >= first_shot + 100 && ScreenshotOfWindow(progress, shots[1])) taken = 2;
+    if (position >= 1000 || (taken == 2 && seen.size() >= 4)) break;  // 1000: the installation completed
+    Sleep(20);
+  }
+  EXPECT_GE(seen.size(), 4u) << "the bar moved through several positions";
+  ASSERT_EQ(taken, 2) << "two moments of the installation photographed";
+  EXPECT_NE(test_support::ReadBytes(shots[0]), test_support::ReadBytes(shots[1]));
+  HWND finish = run.WaitForPage(IDC_COMPLETED_START);
+  ASSERT_NE(finish, nullptr);
   Click(finish, IDC_FINISH);
   EXPECT_EQ(run.Finish(), 0u);
 }
