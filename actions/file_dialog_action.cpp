@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include "actions/action_object.h"
+#include "actions/target_variable.h"
 #include "database/localized_text.h"
 #include "expr/variables.h"
 #include "runtime/heap.h"
@@ -44,18 +45,6 @@ uint16_t Language() {
 const char16_t* Localized(SetupObject* action, unsigned slot) {
   const char16_t* text = LocalizedTextFor(SlotLocalized(action, slot), Language());
   return text ? text : u"";
-}
-
-// The target variable: the named one, or with flag 0x10 the one its value names.
-SetupObject* TargetVariable(SetupObject* action, ObjectTable* db) {
-  const char16_t* name = SlotText(action, kFileDialogVariable);
-  SetupObject* variable = VariableFind(db, name ? name : u"");
-  if (variable && (ActionFlags(action) & kActionFlagIndirect)) {
-    char16_t target[kFileDialogResultCapacity];
-    VariableValueOf(db, variable, target, target + kFileDialogResultCapacity - 1);
-    variable = VariableFind(db, target);
-  }
-  return variable;
 }
 
 const char16_t* LastComponent(const char16_t* path) {
@@ -107,7 +96,7 @@ int32_t ShowFileDialog(SetupObject* action, ObjectTable* db, uint32_t*) {
   if (s && SessionQuietLevel(s) != 0) return kResultDone;
   int32_t mode = SlotInt(action, kFileDialogMode);
   if (mode != kFileDialogFolder && mode != kFileDialogOpen && mode != kFileDialogSave) return kResultFailed;
-  SetupObject* variable = TargetVariable(action, db);
+  SetupObject* variable = ActionTargetVariable(db, action, kFileDialogVariable);
   if (!variable) return kResultMissing;
   auto* result = MemNew<char16_t>(kFileDialogResultCapacity);
   Texts texts{SubstitutedCopy(db, Localized(action, kActionDescription)),

@@ -3,6 +3,7 @@
 
 #include "actions/action_object.h"
 #include "actions/flow_action_methods.h"
+#include "actions/target_variable.h"
 #include "database/localized_text.h"
 #include "expr/database_resolver.h"
 #include "expr/variables.h"
@@ -75,18 +76,6 @@ bool Search(const char16_t* folder, const char16_t* name, uint32_t options, char
   return matched;
 }
 
-// The target variable: the named one, or with flag 0x10 the one its value names.
-SetupObject* TargetVariable(SetupObject* action, ObjectTable* db) {
-  const char16_t* name = SlotText(action, kSearchVariable);
-  SetupObject* variable = VariableFind(db, name ? name : u"");
-  if (variable && (ActionFlags(action) & kActionFlagIndirect)) {
-    char16_t target[kPathCapacity];
-    VariableValueOf(db, variable, target, target + kPathCapacity - 1);
-    variable = VariableFind(db, target);
-  }
-  return variable;
-}
-
 // Searches each ";"-separated entry of the list, substituted, in order; true at the first match.
 bool SearchList(ObjectTable* db, const char16_t* list, const char16_t* name, uint32_t options, char16_t* result) {
   FsRedirectionScope native;
@@ -106,7 +95,7 @@ int32_t SearchForFile(SetupObject* action, ObjectTable* db, uint32_t*) {
   uint16_t language = Language();
   const char16_t* list = LocalizedTextFor(SlotLocalized(action, kSearchFolders), language);
   const char16_t* stored = LocalizedTextFor(SlotLocalized(action, kSearchFileName), language);
-  SetupObject* variable = TargetVariable(action, db);
+  SetupObject* variable = ActionTargetVariable(db, action, kSearchVariable);
   if (!list || !*list || !stored || !*stored || !variable) return kResultDone;
   uint32_t options = SlotU32(action, kSearchOptions);
   char16_t name[kPathCapacity], result[kPathCapacity];

@@ -6,6 +6,7 @@
 #include "actions/cancel_query.h"
 #include "actions/dialog_result.h"
 #include "actions/flow_action_methods.h"
+#include "actions/target_variable.h"
 #include "database/localized_text.h"
 #include "expr/database_resolver.h"
 #include "expr/variables.h"
@@ -28,8 +29,6 @@ enum : uint32_t {
   kMessageAbortAlways = 0x10000,    // abort the installation whatever the answer
   kMessageAbortOnCancel = 0x20000,  // abort when the answer is Cancel or Abort
 };
-
-constexpr size_t kNameCapacity = 1024;
 
 HWND MainWindow() {
   SessionState* s = SessionCurrent();
@@ -60,13 +59,7 @@ int32_t ShowMessage(SetupObject* action, ObjectTable*, uint32_t*) {
 }
 
 int32_t SetVariable(SetupObject* action, ObjectTable* db, uint32_t*) {
-  const char16_t* name = SlotText(action, kSetVariableName);
-  SetupObject* variable = VariableFind(db, name ? name : u"");
-  if (variable && (ActionFlags(action) & kActionFlagIndirect)) {
-    char16_t target[kNameCapacity];
-    VariableValueOf(db, variable, target, target + kNameCapacity - 1);
-    variable = VariableFind(db, target);
-  }
+  SetupObject* variable = ActionTargetVariable(db, action, kSetVariableName);
   if (!variable) return kResultDone;
   const char16_t* value = LocalizedTextFor(SlotLocalized(action, kSetVariableValue), Language());
   auto* substituted = MemNew<char16_t>(kSubstituteBufferCapacity);
