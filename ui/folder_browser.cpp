@@ -116,19 +116,17 @@ void FillChildren(HWND dialog, HTREEITEM item) {
   folder->Release();
 }
 
-// The first `depth` item ids of `list`, as a new list.
-PIDLIST_ABSOLUTE Prefix(PCIDLIST_ABSOLUTE list, int depth) {
-  PIDLIST_ABSOLUTE copy = ILClone(list);
-  int count = 0;
-  for (PCUIDLIST_RELATIVE at = copy; at && at->mkid.cb; at = ILGetNext(at)) ++count;
-  while (copy && count-- > depth) ILRemoveLastID(copy);
-  return copy;
-}
-
 int Depth(PCIDLIST_ABSOLUTE list) {
   int count = 0;
   for (PCUIDLIST_RELATIVE at = list; at && at->mkid.cb; at = ILGetNext(at)) ++count;
   return count;
+}
+
+// The first `depth` item ids of `list`, as a new list.
+PIDLIST_ABSOLUTE Prefix(PCIDLIST_ABSOLUTE list, int depth) {
+  PIDLIST_ABSOLUTE copy = ILClone(list);
+  for (int count = Depth(copy); copy && count > depth; --count) ILRemoveLastID(copy);
+  return copy;
 }
 
 bool SameFolder(IShellFolder* desktop, PCIDLIST_ABSOLUTE a, PCIDLIST_ABSOLUTE b) {
