@@ -14,6 +14,7 @@
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/message_box.h"
 #include "ui/progress.h"
 #include "ui/string_table.h"
@@ -40,18 +41,15 @@ int32_t g_progressStep;
 
 SessionState* Session() { return SessionCurrent(); }
 
-uint16_t Language() { return Session() ? Session()->ui_language : 0; }
-
 const char16_t* SequenceName(const SetupObject* sequence) {
   const char16_t* name = SlotText(sequence, kSequenceName);
   return name ? name : u"";
 }
 
 bool Confirmed(SetupObject* action) {
-  SessionState* s = Session();
-  const char16_t* question = LocalizedTextFor(SlotLocalized(action, kActionConfirmation), Language());
+  const char16_t* question = LocalizedTextFor(SlotLocalized(action, kActionConfirmation), SessionLanguage());
   // Unattended runs take Yes: the author asked for a confirmation, not for a stop.
-  int answer = QelShowMessageBox(s ? static_cast<HWND>(s->main_window) : nullptr,
+  int answer = QelShowMessageBox(SessionMainWindow(),
                                  MB_YESNO | MB_ICONQUESTION | kMessageUnformatted | kMessageSubstitute, IDYES,
                                  MessageBoxTimeout(), question);
   return answer == IDYES;
@@ -60,10 +58,10 @@ bool Confirmed(SetupObject* action) {
 // The description, loaded from the progress text id when empty, substituted and published.
 void PublishDescription(ObjectTable* db, SetupObject* action) {
   LocalizedText* description = SlotLocalized(action, kActionDescription);
-  const char16_t* text = LocalizedTextFor(description, Language());
+  const char16_t* text = LocalizedTextFor(description, SessionLanguage());
   if (!*text) {
     char16_t loaded[kProgressTextCapacity];
-    char16_t* end = StringLoad(SlotU32(action, kActionProgressTextId), Language(), loaded, loaded + kProgressTextCapacity - 1);
+    char16_t* end = StringLoad(SlotU32(action, kActionProgressTextId), SessionLanguage(), loaded, loaded + kProgressTextCapacity - 1);
     LocalizedTextFree(description);
     description->text = MemNew<char16_t>(size_t(end - loaded) + 1);
     TextCopy(description->text, description->text + (end - loaded), loaded);

@@ -13,6 +13,7 @@
 #include "runtime/heap.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/about_box.h"
 #include "ui/control_framework.h"
 #include "ui/dialog_engine.h"
@@ -35,11 +36,6 @@ enum : unsigned {
 constexpr UINT kStyleBitMessage = 0x40A;
 constexpr LONG kStyleBit = 0x8;
 
-HWND MainWindow() {
-  SessionState* s = SessionCurrent();
-  return s ? static_cast<HWND>(s->main_window) : nullptr;
-}
-
 SetupObject* DialogOf(SetupObject* action, ObjectTable* db) {
   SetupObject* dialog = ObjectTableFind(db, kTagDialog, SlotU64(action, kDialogReference));
   if (!dialog) Trace(TR("W1750"), u"%s|%016I64X", ActionName(action), SlotU64(action, kDialogReference));
@@ -57,7 +53,7 @@ int32_t RunDialog(SetupObject* action, ObjectTable* db, uint32_t*) {
     Trace(TR("I1751"), u"%s|%d|%d", ActionName(action), level, modal ? 1 : 0);
     return kResultDone;
   }
-  int32_t closedBy = DialogRun(dialog, db, MainWindow(), modal);
+  int32_t closedBy = DialogRun(dialog, db, SessionMainWindow(), modal);
   if (!modal && closedBy == 0) RunnerRegisterModelessDialog(DialogWindowOf(dialog));
   return ActionResultFromDialog(closedBy);
 }
@@ -109,8 +105,7 @@ int32_t SetWindowState(SetupObject* action, ObjectTable* db, uint32_t*) {
     Trace(TR("W1752"), u"%s|%016I64X", ActionName(action), SlotU64(action, kDialogReference));
     return kResultMissing;
   }
-  SessionState* s = SessionCurrent();
-  const char16_t* text = LocalizedTextFor(SlotLocalized(action, kWindowText), s ? s->ui_language : 0);
+  const char16_t* text = LocalizedTextFor(SlotLocalized(action, kWindowText), SessionLanguage());
   char16_t* substituted = SubstitutedCopy(db, text);
   int32_t operation = SlotInt(action, kWindowOperation);
   Trace(TR("I1753"), u"%s|%d|%d|%p", ActionName(action), operation, SlotInt(action, kWindowValue), window);
@@ -121,7 +116,7 @@ int32_t SetWindowState(SetupObject* action, ObjectTable* db, uint32_t*) {
 
 // The About box closes with OK or Cancel alike; a quiet run shows nothing.
 int32_t ShowAbout(SetupObject*, ObjectTable*, uint32_t*) {
-  AboutShow(MainWindow());
+  AboutShow(SessionMainWindow());
   return kResultDone;
 }
 

@@ -12,6 +12,7 @@
 #include "runtime/path_parts.h"
 #include "runtime/text.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/folder_browser.h"
 #include "ui/window_text.h"
 
@@ -32,18 +33,8 @@ struct Texts {
   char16_t* default_name;  // substituted
 };
 
-HWND MainWindow() {
-  SessionState* s = SessionCurrent();
-  return s ? static_cast<HWND>(s->main_window) : nullptr;
-}
-
-uint16_t Language() {
-  SessionState* s = SessionCurrent();
-  return s ? s->ui_language : 0;
-}
-
 const char16_t* Localized(SetupObject* action, unsigned slot) {
-  const char16_t* text = LocalizedTextFor(SlotLocalized(action, slot), Language());
+  const char16_t* text = LocalizedTextFor(SlotLocalized(action, slot), SessionLanguage());
   return text ? text : u"";
 }
 
@@ -56,7 +47,7 @@ const char16_t* LastComponent(const char16_t* path) {
 
 // The folder browser from `result`; the default name goes below a chosen folder of another name.
 bool ChooseFolder(const Texts& texts, char16_t* result) {
-  if (FolderBrowse(texts.title, MainWindow(), result, kFileDialogResultCapacity) != kFolderChosen) return false;
+  if (FolderBrowse(texts.title, SessionMainWindow(), result, kFileDialogResultCapacity) != kFolderChosen) return false;
   if (texts.default_name[0] && !TextEqualNoCase(LastComponent(result), texts.default_name)) {
     char16_t folder[kFileDialogResultCapacity];
     TextCopy(folder, folder + kFileDialogResultCapacity - 1, result);
@@ -75,7 +66,7 @@ bool ChooseFile(SetupObject* action, int32_t mode, const Texts& texts, char16_t*
   if (!result[0]) TextCopy(result, result + kFileDialogResultCapacity - 1, texts.default_name);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = MainWindow();
+  dialog.hwndOwner = SessionMainWindow();
   dialog.lpstrFilter = length ? reinterpret_cast<const wchar_t*>(filter) : nullptr;
   dialog.lpstrFile = reinterpret_cast<wchar_t*>(result);
   dialog.nMaxFile = kFileDialogResultCapacity;

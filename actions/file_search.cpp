@@ -11,7 +11,7 @@
 #include "runtime/path_parts.h"
 #include "runtime/text.h"
 #include "runtime/trace.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 
 namespace {
 
@@ -32,11 +32,6 @@ constexpr size_t kPathCapacity = 1024;
 constexpr int kDeepestFolder = 64;
 
 const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-
-uint16_t Language() {
-  SessionState* s = SessionCurrent();
-  return s ? s->ui_language : 0;
-}
 
 // `folder` + "\" + `name` into [path, path + kPathCapacity - 1].
 void Join(char16_t* path, const char16_t* folder, const char16_t* name) {
@@ -92,7 +87,7 @@ bool SearchList(ObjectTable* db, const char16_t* list, const char16_t* name, uin
 }
 
 int32_t SearchForFile(SetupObject* action, ObjectTable* db, uint32_t*) {
-  uint16_t language = Language();
+  uint16_t language = SessionLanguage();
   const char16_t* list = LocalizedTextFor(SlotLocalized(action, kSearchFolders), language);
   const char16_t* stored = LocalizedTextFor(SlotLocalized(action, kSearchFileName), language);
   SetupObject* variable = ActionTargetVariable(db, action, kSearchVariable);

@@ -12,7 +12,7 @@
 #include "expr/variables.h"
 #include "runtime/heap.h"
 #include "runtime/trace.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -30,24 +30,14 @@ enum : uint32_t {
   kMessageAbortOnCancel = 0x20000,  // abort when the answer is Cancel or Abort
 };
 
-HWND MainWindow() {
-  SessionState* s = SessionCurrent();
-  return s ? static_cast<HWND>(s->main_window) : nullptr;
-}
-
-uint16_t Language() {
-  SessionState* s = SessionCurrent();
-  return s ? s->ui_language : 0;
-}
-
 int32_t QueryCancellation(SetupObject*, ObjectTable*, uint32_t*) {
-  return QueryCancel(MainWindow()) ? kResultDone : kResultCancelled;
+  return QueryCancel(SessionMainWindow()) ? kResultDone : kResultCancelled;
 }
 
 int32_t ShowMessage(SetupObject* action, ObjectTable*, uint32_t*) {
-  const char16_t* text = LocalizedTextFor(SlotLocalized(action, kActionDescription), Language());
+  const char16_t* text = LocalizedTextFor(SlotLocalized(action, kActionDescription), SessionLanguage());
   uint32_t style = SlotU32(action, kMessageBoxStyle) | kMessageSubstitute | kMessageUnformatted;
-  int answer = QelShowMessageBox(MainWindow(), style, SlotInt(action, kMessageBoxDefault),
+  int answer = QelShowMessageBox(SessionMainWindow(), style, SlotInt(action, kMessageBoxDefault),
                                  SlotU32(action, kMessageBoxTimeout), text);
   uint32_t flags = ActionFlags(action);
   bool cancelled = answer == IDCANCEL || answer == IDABORT;
@@ -61,7 +51,7 @@ int32_t ShowMessage(SetupObject* action, ObjectTable*, uint32_t*) {
 int32_t SetVariable(SetupObject* action, ObjectTable* db, uint32_t*) {
   SetupObject* variable = ActionTargetVariable(db, action, kSetVariableName);
   if (!variable) return kResultDone;
-  const char16_t* value = LocalizedTextFor(SlotLocalized(action, kSetVariableValue), Language());
+  const char16_t* value = LocalizedTextFor(SlotLocalized(action, kSetVariableValue), SessionLanguage());
   auto* substituted = MemNew<char16_t>(kSubstituteBufferCapacity);
   Substitute(db, value, substituted, substituted + kSubstituteBufferCapacity - 1);
   VariableSetObject(db, variable, substituted);

@@ -17,6 +17,7 @@
 #include "session/session_password.h"
 #include "session/session_resources.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "session/subsystem_hooks.h"
 #include "ui/message_box.h"
 #include "ui/password_prompt.h"
@@ -29,23 +30,19 @@ constexpr size_t kTitleCapacity = 256;
 
 SessionState* Session() { return SessionCurrent(); }
 
-HWND MainWindow() { return Session() ? static_cast<HWND>(Session()->main_window) : nullptr; }
-
 bool Quiet() { return Session() && SessionQuietLevel(Session()) != 0; }
-
-uint16_t Language() { return Session() ? Session()->ui_language : 0; }
 
 // The open-file dialog for a package volume; `path` holds the initial file and receives the choice.
 bool PickPackageFile(char16_t* path) {
   char16_t title[kTitleCapacity], filter[kFilterCapacity];
-  StringLoad(IDS_SELECT_PACKAGE, Language(), title, title + kTitleCapacity - 1);
-  char16_t* end = StringLoad(IDS_PACKAGE_FILTER, Language(), filter, filter + kFilterCapacity - 2);
+  StringLoad(IDS_SELECT_PACKAGE, SessionLanguage(), title, title + kTitleCapacity - 1);
+  char16_t* end = StringLoad(IDS_PACKAGE_FILTER, SessionLanguage(), filter, filter + kFilterCapacity - 2);
   end[1] = 0;  // the list ends with two terminators
   for (char16_t* c = filter; c < end; ++c)
     if (*c == u'|') *c = 0;
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = MainWindow();
+  dialog.hwndOwner = SessionMainWindow();
   dialog.lpstrFilter = reinterpret_cast<const wchar_t*>(filter);
   dialog.lpstrFile = reinterpret_cast<wchar_t*>(path);
   dialog.nMaxFile = kPackagePathCapacity;
@@ -79,7 +76,7 @@ uint32_t RunPasswordProvider(PackageReader* reader, uint32_t attempt, uint8_t* b
   }
   char16_t typed[kPasswordPromptCapacity];
   PasswordPromptOptions options{attempt > 0, (reader->header.flags & kVolumeMaskPassword) != 0};
-  uint32_t err = PasswordPromptShow(MainWindow(), options, typed);
+  uint32_t err = PasswordPromptShow(SessionMainWindow(), options, typed);
   if (err) return err;
   SessionStorePassword(s, typed);  // the ANSI text, cut to 63 bytes, is what the key is made of
   WipeMemory(typed, sizeof typed);
@@ -94,7 +91,7 @@ bool RunNextVolumeProvider(PackageReader* reader, uint32_t index, uint32_t lastE
   if (lastError) {
     Trace(TR("E0035"), u"%s|%u", path, lastError);
     if (Quiet()) return false;
-    int answer = QelShowMessageBox(MainWindow(), MB_OKCANCEL | MB_ICONWARNING, IDCANCEL, MessageBoxTimeout(),
+    int answer = QelShowMessageBox(SessionMainWindow(), MB_OKCANCEL | MB_ICONWARNING, IDCANCEL, MessageBoxTimeout(),
                                    MessageTextId(IDS_OPEN_VOLUME_ERROR), path, lastError, ErrorTextOfThread(lastError));
     if (answer != IDOK || !PickPackageFile(path)) return false;
   } else if (!reader->path[0]) {

@@ -11,7 +11,7 @@
 #include "expr/option_states.h"
 #include "expr/variables.h"
 #include "runtime/heap.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/control_framework.h"
 #include "ui/control_methods.h"
 #include "ui/dialog_messages.h"
@@ -51,8 +51,7 @@ bool IsDimmed(const SetupObject* option) {
 
 // A localized text of the option in the interface language, substituted (heap block, MemFree).
 char16_t* OptionText(ObjectTable* db, const SetupObject* option, unsigned slot) {
-  SessionState* s = SessionCurrent();
-  const char16_t* text = LocalizedTextFor(SlotLocalized(option, slot), s ? s->ui_language : 0);
+  const char16_t* text = LocalizedTextFor(SlotLocalized(option, slot), SessionLanguage());
   return SubstitutedCopy(db, text ? text : u"");
 }
 

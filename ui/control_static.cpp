@@ -4,7 +4,7 @@
 #include "resources/string_ids.h"
 #include "runtime/number_parse.h"
 #include "runtime/text.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/control_framework.h"
 #include "ui/control_methods.h"
 #include "ui/string_table.h"
@@ -15,9 +15,8 @@ constexpr unsigned kDisplayKind = 14;  // int
 constexpr size_t kShownCapacity = 1024;
 
 void SetFromText(ControlInstance* instance, void* window, SetupObject*, const char16_t* text) {
-  SessionState* s = SessionCurrent();
   char16_t shown[kShownCapacity];
-  StaticDisplayText(SlotInt(instance->control, kDisplayKind), text ? text : u"", s ? s->ui_language : 0, shown,
+  StaticDisplayText(SlotInt(instance->control, kDisplayKind), text ? text : u"", SessionLanguage(), shown,
                     shown + kShownCapacity - 1);
   SetWindowTextW(static_cast<HWND>(window), reinterpret_cast<const wchar_t*>(shown));
 }

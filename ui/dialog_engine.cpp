@@ -7,7 +7,7 @@
 #include "runtime/message_pump.h"
 #include "runtime/run_control.h"
 #include "runtime/trace.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/about_box.h"
 #include "ui/control_framework.h"
 #include "ui/dialog_messages.h"
@@ -140,8 +140,7 @@ INT_PTR ColourStatic(HDC dc, HWND control) {
 // without an owner appear over the active page.
 void FollowDialog(HWND window, const DialogRunRecord* run, const WINDOWPOS* position) {
   if ((position->flags & SWP_NOMOVE) || run->placing) return;
-  SessionState* s = SessionCurrent();
-  HWND main = s ? static_cast<HWND>(s->main_window) : nullptr;
+  HWND main = SessionMainWindow();
   RECT rect;
   if (main && GetWindowRect(window, &rect)) SendMessageW(main, kMainWindowCentre, 0, reinterpret_cast<LPARAM>(&rect));
 }

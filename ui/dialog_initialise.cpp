@@ -6,7 +6,7 @@
 #include "runtime/message_pump.h"
 #include "runtime/modules.h"
 #include "runtime/trace.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/control_framework.h"
 #include "ui/dialog_engine.h"
 #include "ui/dialog_messages.h"
@@ -37,9 +37,8 @@ void Place(HWND window, DialogRunRecord* run) {
 void AddAboutItemAndIcons(HWND window, DialogRunRecord* run) {
   if (!(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU)) return;
   if (HMENU menu = GetSystemMenu(window, FALSE)) {
-    SessionState* s = SessionCurrent();
     char16_t text[kMenuTextCapacity];
-    StringLoad(IDS_ABOUT_MENU, s ? s->ui_language : 0, text, text + kMenuTextCapacity - 1);
+    StringLoad(IDS_ABOUT_MENU, SessionLanguage(), text, text + kMenuTextCapacity - 1);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kAboutCommand, reinterpret_cast<const wchar_t*>(text));
   }

@@ -7,16 +7,12 @@
 #include "runtime/modules.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 
 namespace {
 
 constexpr uint16_t kExtendedSignature = 0xFFFF;
 constexpr LANGID kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
-uint16_t InterfaceLanguage() {
-  SessionState* s = SessionCurrent();
-  return s ? s->ui_language : 0;
-}
 
 // The resource in the interface language, the neutral language or US English.
 HRSRC FindInLanguages(HMODULE module, LPCWSTR type, uint32_t id, uint16_t language) {
@@ -31,7 +27,7 @@ HRSRC FindInLanguages(HMODULE module, LPCWSTR type, uint32_t id, uint16_t langua
 
 const uint8_t* DialogResourceData(LPCWSTR type, uint32_t id, size_t* size) {
   HMODULE module = ModuleInstance();
-  HRSRC found = FindInLanguages(module, type, id, InterfaceLanguage());
+  HRSRC found = FindInLanguages(module, type, id, SessionLanguage());
   HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
   const void* data = loaded ? LockResource(loaded) : nullptr;
   *size = data ? SizeofResource(module, found) : 0;
@@ -54,7 +50,7 @@ uint8_t* DialogTemplatePrepare(uint32_t id, uint32_t layout, size_t* size) {
   size_t length = 0;
   const uint8_t* data = DialogResourceData(RT_DIALOG, id, &length);
   if (length < kMinimumTemplateSize) {
-    Trace(TR("D3222"), u"%p|%p|0x%04X|%p", ModuleInstance(), RT_DIALOG, InterfaceLanguage(), MAKEINTRESOURCEW(id));
+    Trace(TR("D3222"), u"%p|%p|0x%04X|%p", ModuleInstance(), RT_DIALOG, SessionLanguage(), MAKEINTRESOURCEW(id));
     return nullptr;
   }
   auto* copy = static_cast<uint8_t*>(MemAlloc(length));
@@ -68,8 +64,7 @@ uint8_t* DialogTemplatePrepare(uint32_t id, uint32_t layout, size_t* size) {
 
 HWND DialogDefaultOwner() {
   if (HWND active = ModelessActive()) return active;
-  SessionState* s = SessionCurrent();
-  return s ? static_cast<HWND>(s->main_window) : nullptr;
+  return SessionMainWindow();
 }
 
 HWND DialogCreateModeless(uint32_t id, DLGPROC procedure, uint32_t layout, HWND owner, LPARAM parameter) {

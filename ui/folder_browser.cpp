@@ -8,7 +8,7 @@
 #include "runtime/heap.h"
 #include "runtime/path_clean.h"
 #include "runtime/text.h"
-#include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/dialog_template.h"
 #include "ui/message_box.h"
 #include "ui/window_placement.h"
@@ -196,8 +196,7 @@ void Initialise(HWND dialog, BrowseCall* call) {
   SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(call));
   WindowPlace(dialog, kPlacementCentre, kPlaceInsideWorkArea);
   if (call->title && call->title[0]) SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(call->title));
-  const SessionState* session = SessionCurrent();
-  MessageButtonsLocalise(dialog, MB_OKCANCEL, session ? session->ui_language : 0);
+  MessageButtonsLocalise(dialog, MB_OKCANCEL, SessionLanguage());
   SHFILEINFOW info{};
   auto icons = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));

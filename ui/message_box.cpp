@@ -7,6 +7,7 @@
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/string_table.h"
 #include "ui/window_placement.h"
 
@@ -113,7 +114,7 @@ int QelShowMessageBoxV(HWND owner, uint32_t flags, int defaultResult, uint32_t t
     return defaultResult;
   }
   const SessionState* session = SessionCurrent();
-  uint16_t language = session ? session->ui_language : 0;
+  uint16_t language = SessionLanguage();
   char16_t* loadInto = (flags & kMessageUnformatted) ? second : first;
   char16_t* last = loadInto + kMessageTextCapacity - 1;
   if (reinterpret_cast<uintptr_t>(text) < 0x10000) StringLoad(uint32_t(reinterpret_cast<uintptr_t>(text)), language, loadInto, last);

@@ -4,6 +4,7 @@
 #include "resources/string_ids.h"
 #include "runtime/scramble.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/dialog_template.h"
 #include "ui/message_box.h"
 #include "ui/string_table.h"
@@ -29,7 +30,7 @@ void Initialise(HWND dialog, const PromptCall* call) {
   SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(call));
   WindowPlace(dialog, kPlacementCentre, kPlaceInsideWorkArea);
   const SessionState* session = SessionCurrent();
-  uint16_t language = session ? session->ui_language : 0;
+  uint16_t language = SessionLanguage();
   if (session && session->title) SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(session->title));
   MessageButtonsLocalise(dialog, MB_OKCANCEL, language);
   SetLine(dialog, IDC_PASSWORD_LABEL, IDS_PASSWORD_LABEL, language);

@@ -5,6 +5,7 @@
 #include "runtime/text.h"
 #include "runtime/trace.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/string_table.h"
 
 namespace {
@@ -31,11 +32,6 @@ ObjectTable* Database() {
   return s ? s->database : nullptr;
 }
 
-uint16_t Language() {
-  SessionState* s = SessionCurrent();
-  return s ? s->ui_language : 0;
-}
-
 void SetText(uint32_t id, const char16_t* text) {
   if (ObjectTable* db = Database()) VariableSet(db, id, text);
 }
@@ -55,13 +51,13 @@ void ProgressMainTextDirect(const char16_t* text) {
 
 void ProgressMainText(uint32_t id) {
   char16_t text[kTextCapacity];
-  StringLoad(id, Language(), text, text + kTextCapacity - 1);
+  StringLoad(id, SessionLanguage(), text, text + kTextCapacity - 1);
   ProgressMainTextDirect(text);
 }
 
 void ProgressDetailText(uint32_t id) {
   char16_t text[kTextCapacity];
-  StringLoad(id, Language(), text, text + kTextCapacity - 1);
+  StringLoad(id, SessionLanguage(), text, text + kTextCapacity - 1);
   SetText(kVarDetailText, text);
   PumpPendingMessages();
 }
