@@ -70,28 +70,6 @@ bool IsPage(HWND window) {
   return GetWindowTextW(window, title, 128) && lstrcmpW(title, kPageTitle) == 0;
 }
 
-// Sets the prefix's screen resolution for the programs started next; the destructor restores it.
-class ScreenDpi {
- public:
-  explicit ScreenDpi(DWORD dpi) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                    nullptr);
-    DWORD size = sizeof previous_;
-    had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_), &size) == 0;
-    RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-  }
-  ~ScreenDpi() {
-    if (had_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_), sizeof previous_);
-    else RegDeleteValueW(key_, L"LogPixels");
-    RegCloseKey(key_);
-  }
-
- private:
-  HKEY key_ = nullptr;
-  DWORD previous_ = 96;
-  bool had_ = false;
-};
-
 const int kGalleryPages[] = {75, 66, 67, 68, 69, 70, 74, 73, 71, 65, 64};
 
 std::string GalleryProject() {
@@ -205,6 +183,19 @@ void Click(HWND page, int control) { PostMessageW(GetDlgItem(page, control), BM_
 bool WaitUntil(const std::function<bool()>& done) {
   for (int i = 0; i < 200 && !done(); ++i) Sleep(50);
   return done();
+}
+
+ScreenDpi::ScreenDpi(DWORD dpi) {
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+  DWORD size = sizeof previous_;
+  had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_), &size) == 0;
+  RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+}
+
+ScreenDpi::~ScreenDpi() {
+  if (had_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_), sizeof previous_);
+  else RegDeleteValueW(key_, L"LogPixels");
+  RegCloseKey(key_);
 }
 
 void ShootEveryPage(DWORD dpi) {

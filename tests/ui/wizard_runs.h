@@ -44,6 +44,20 @@ class WizardRun {
   PROCESS_INFORMATION process_{};
 };
 
+// Sets the prefix's screen resolution for the programs started next; the destructor restores it.
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(DWORD dpi);
+  ~ScreenDpi();
+  ScreenDpi(const ScreenDpi&) = delete;
+  ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+ private:
+  HKEY key_ = nullptr;
+  DWORD previous_ = 96;
+  bool had_ = false;
+};
+
 std::u16string Text(HWND page, int control);
 // Types `text` into the control as keystrokes (characters posted to it).
 void Type(HWND page, int control, const std::u16string& text);

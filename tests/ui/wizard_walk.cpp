@@ -88,6 +88,7 @@ int wmain(int argc, wchar_t** argv) {
     fprintf(stderr, "usage: wizard_walk SETUP.EXE FOLDER\n");
     return 2;
   }
+  SetProcessDPIAware();  // screen coordinates in pixels, as the installer's own windows use them
   std::u16string setup = reinterpret_cast<const char16_t*>(argv[1]);
   std::u16string folder = reinterpret_cast<const char16_t*>(argv[2]);
   CreateDirectoryW(argv[2], nullptr);
