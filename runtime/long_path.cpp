@@ -12,6 +12,9 @@ constexpr size_t kPlainLimit = MAX_PATH - 12;
 bool IsSeparator(wchar_t c) { return c == L'\\'; }
 
 // A full path whose components are plain names: the system would not change it when normalising.
+// Normalising resolves "." and ".." and drops the dots and spaces that end a component, which the
+// long form keeps as they are: such paths stay in the plain form, so that a path names the same file
+// at any length.
 bool IsPlainFullPath(LPCWSTR path, size_t* length) {
   bool drive = ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) && path[1] == L':' &&
                IsSeparator(path[2]);
@@ -24,7 +27,7 @@ bool IsPlainFullPath(LPCWSTR path, size_t* length) {
     if (*p && !IsSeparator(*p)) continue;
     size_t size = size_t(p - component);
     if (size == 0 && *p) return false;  // two separators in a row
-    if ((size == 1 && component[0] == L'.') || (size == 2 && component[0] == L'.' && component[1] == L'.')) return false;
+    if (size && (p[-1] == L'.' || p[-1] == L' ')) return false;
     if (!*p) break;
     component = p + 1;
   }

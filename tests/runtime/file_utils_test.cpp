@@ -168,6 +168,10 @@ TEST(LongPath, OnlyLongPlainFullPathsTakeTheLongForm) {
       {L"C:/Product" + deep, L"C:/Product" + deep},
       {L"C:\\Product\\..\\Other" + deep, L"C:\\Product\\..\\Other" + deep},
       {L"C:\\Product\\\\Other" + deep, L"C:\\Product\\\\Other" + deep},
+      {L"C:\\Product.\\Other" + deep, L"C:\\Product.\\Other" + deep},
+      {L"C:\\Product \\Other" + deep, L"C:\\Product \\Other" + deep},
+      {L"C:\\Product" + deep + L".", L"C:\\Product" + deep + L"."},
+      {L"C:\\Pro.duct" + deep, L"\\\\?\\C:\\Pro.duct" + deep},
       {L"\\\\?\\C:\\Product" + deep, L"\\\\?\\C:\\Product" + deep},
       {L"Product" + deep, L"Product" + deep},
   };
