@@ -425,4 +425,30 @@ TEST_F(FileDialogActionTest, OpenModeShowsTheFilterAndStoresTheChosenFile) {
   EXPECT_TRUE(TextEqualNoCase(Value(100).c_str(), file.c_str())) << TextToUtf8(Value(100));
 }
 
+
+// The save dialog of the system (its own title when the action has no description) starts with the
+// default name, and a file that does not exist yet may be chosen.
+TEST_F(FileDialogActionTest, SaveModeStartsWithTheDefaultNameAndStoresANewFile) {
+  std::u16string file = root_ + u"\\alpha\\report-2.txt";
+  Variable(100, u"ReportFile", u"");
+  FileDialog(10, kFileDialogSave, u"ReportFile", u"report.txt");
+  Link();
+  std::u16string firstName;
+  Script({[&] {
+    HWND dialog = Shown(0, L"Save As");
+    HWND name = dialog ? GetDlgItem(dialog, edt1) : nullptr;
+    if (dialog && !name) name = GetDlgItem(dialog, cmb13);
+    if (!name) return false;
+    firstName = TextOf(name);
+    Shoot(dialog, u"file_dialog_save.png");
+    SetWindowTextW(name, W(file));
+    Command(dialog, IDOK);
+    return true;
+  }});
+  EXPECT_EQ(RunOne(10), kResultDone);
+  EXPECT_EQ(firstName, u"report.txt");
+  EXPECT_TRUE(TextEqualNoCase(Value(100).c_str(), file.c_str())) << TextToUtf8(Value(100));
+  EXPECT_EQ(GetFileAttributesW(W(file)), INVALID_FILE_ATTRIBUTES) << "choosing a name creates no file";
+}
+
 }  // namespace
