@@ -254,25 +254,8 @@ TEST(Controls, ProgressBarMovesWhileFilesInstall) {
 }
 
 TEST(Controls, OptionTreeTogglesOptionsAndTheSizesFollow) {
-  std::string more = R"(
-  {"tag": "cmp9", "name": "core", "fields": {"name": "Core", "title": "Core files", "flags": "0x4",
-    "state_if_false": 4, "state_if_true": 4, "install_size": 2048}},
-  {"tag": "cmp9", "name": "extras", "fields": {"name": "Extras", "title": "Extras for <ProductName>", "flags": "0x24",
-    "state_if_false": 2, "state_if_true": 2, "install_size": 5000, "children": ["@samples"]}},
-  {"tag": "cmp9", "name": "samples", "fields": {"name": "Samples", "title": "Samples", "flags": "0x4",
-    "state_if_false": 3, "state_if_true": 3, "install_size": 3000}},
-  {"tag": "cmp9", "name": "hidden", "fields": {"name": "Hidden", "title": "Hidden", "state_if_false": 3,
-    "state_if_true": 3, "install_size": 0}},
-  {"tag": "symb", "name": "v516", "fields": {"variable_id": 516, "name": "OptionTitle", "value": ""}},
-  {"tag": "symb", "name": "v518", "fields": {"variable_id": 518, "name": "OptionSize", "value": ""}},
-  {"tag": "symb", "name": "v520", "fields": {"variable_id": 520, "name": "RequiredBytes", "value": ""}},
-  {"tag": "c008", "name": "tree", "fields": {"control_id": 1050}},
-  {"tag": "c010", "name": "option_size", "fields": {"control_id": 1053, "variable": "OptionSize", "display": 1}},
-  {"tag": "c010", "name": "required", "fields": {"control_id": 1055, "variable": "RequiredBytes", "display": 1}},
-)";
-  WizardRun run(u"controls_tree",
-                Installation(Page("options", 67, R"("@tree", "@option_size", "@required")"), R"("@show_options")",
-                             more, R"(, "options": ["@core", "@extras", "@hidden"])"));
+  WizardRun run(u"controls_tree", Installation(Page("options", 67, kOptionTreeControls), R"("@show_options")",
+                                               kOptionTreeObjects, kOptionTreeList));
   ASSERT_TRUE(run.Start()) << run.message();
   HWND page = run.WaitForPage(IDC_OPTIONS_TREE);
   ASSERT_NE(page, nullptr);

@@ -19,14 +19,7 @@ namespace {
 
 TEST(Wizard, EveryPageAt192Dpi) { ShootEveryPage(192); }
 
-const char* kOptionObjects = R"(
-  {"tag": "cmp9", "name": "core", "fields": {"name": "Core", "title": "Core files", "flags": "0x4",
-    "state_if_false": 4, "state_if_true": 4, "install_size": 2048}},
-  {"tag": "cmp9", "name": "extras", "fields": {"name": "Extras", "title": "Extras", "flags": "0x24",
-    "state_if_false": 2, "state_if_true": 2, "install_size": 5000, "children": ["@samples"]}},
-  {"tag": "cmp9", "name": "samples", "fields": {"name": "Samples", "title": "Samples", "flags": "0x4",
-    "state_if_false": 3, "state_if_true": 3, "install_size": 3000}},
-  {"tag": "c008", "name": "tree", "fields": {"control_id": 1050}},
+const char kFolderEdit[] = R"(
   {"tag": "c004", "name": "folder_edit", "fields": {"control_id": 1061, "variable": "KesProductFolder"}},
 )";
 
@@ -42,13 +35,14 @@ SIZE WindowSize(HWND window) {
   return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// Shows the options page of a package with three options at `dpi`, measures it and saves it as
+// Shows the options page with the option tree at `dpi`, measures it and saves it as
 // "screenshots/options_tree_<dpi>.png".
 OptionsPageSizes MeasureOptionsPage(DWORD dpi) {
   ScreenDpi screen(dpi);
-  WizardRun run(u"hidpi_options", Project(std::string(kOptionObjects) + Page("options", 67, R"("@tree", "@folder_edit")"),
-                                          R"("@prepare", "@show_options", "@complete")",
-                                          R"(, "options": ["@core", "@extras"])"));
+  std::string controls = std::string(kOptionTreeControls) + R"(, "@folder_edit")";
+  WizardRun run(u"hidpi_options",
+                Project(std::string(kOptionTreeObjects) + kFolderEdit + Page("options", 67, controls),
+                        R"("@prepare", "@show_options", "@complete")", kOptionTreeList));
   OptionsPageSizes sizes{};
   EXPECT_TRUE(run.Start()) << run.message();
   HWND page = run.WaitForPage(IDC_OPTIONS_TREE);

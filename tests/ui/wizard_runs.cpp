@@ -85,6 +85,25 @@ std::string GalleryProject() {
 
 }  // namespace
 
+const char kOptionTreeObjects[] = R"(
+  {"tag": "cmp9", "name": "core", "fields": {"name": "Core", "title": "Core files", "flags": "0x4",
+    "state_if_false": 4, "state_if_true": 4, "install_size": 2048}},
+  {"tag": "cmp9", "name": "extras", "fields": {"name": "Extras", "title": "Extras for <ProductName>", "flags": "0x24",
+    "state_if_false": 2, "state_if_true": 2, "install_size": 5000, "children": ["@samples"]}},
+  {"tag": "cmp9", "name": "samples", "fields": {"name": "Samples", "title": "Samples", "flags": "0x4",
+    "state_if_false": 3, "state_if_true": 3, "install_size": 3000}},
+  {"tag": "cmp9", "name": "hidden", "fields": {"name": "Hidden", "title": "Hidden", "state_if_false": 3,
+    "state_if_true": 3, "install_size": 0}},
+  {"tag": "symb", "name": "v516", "fields": {"variable_id": 516, "name": "OptionTitle", "value": ""}},
+  {"tag": "symb", "name": "v518", "fields": {"variable_id": 518, "name": "OptionSize", "value": ""}},
+  {"tag": "symb", "name": "v520", "fields": {"variable_id": 520, "name": "RequiredBytes", "value": ""}},
+  {"tag": "c008", "name": "tree", "fields": {"control_id": 1050}},
+  {"tag": "c010", "name": "option_size", "fields": {"control_id": 1053, "variable": "OptionSize", "display": 1}},
+  {"tag": "c010", "name": "required", "fields": {"control_id": 1055, "variable": "RequiredBytes", "display": 1}},
+)";
+const char kOptionTreeControls[] = R"("@tree", "@option_size", "@required")";
+const char kOptionTreeList[] = R"(, "options": ["@core", "@extras", "@hidden"])";
+
 std::string Page(const std::string& name, int templateId, const std::string& controls) {
   return R"({"tag": "dlg ", "name": ")" + name + R"(", "fields": {"template": )" + std::to_string(templateId) +
          (controls.empty() ? "" : R"(, "controls": [)" + controls + "]") + R"(}},

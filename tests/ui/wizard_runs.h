@@ -19,6 +19,15 @@ std::string Page(const std::string& name, int template_id, const std::string& co
 // (", \"options\": [...]").
 std::string Project(const std::string& pages, const std::string& actions, const std::string& installation = "");
 
+// The options page's tree: options Core (fixed, 2 KB), Extras (5 KB, title "Extras for
+// <ProductName>", unselected) with its child Samples (3 KB) and Hidden (not listed); the variables of
+// the selected option's size and the required space; the controls kOptionTreeControls (tree, the
+// selected option's size, the required space). kOptionTreeList lists the options in the
+// installation record.
+extern const char kOptionTreeObjects[];
+extern const char kOptionTreeControls[];
+extern const char kOptionTreeList[];
+
 // A fresh folder for one run, with the package built from `project` in "out"; the destructor ends a
 // run that is still going and removes the folder (printing the log when the test failed).
 class WizardRun {
