@@ -38,17 +38,10 @@ const char16_t* Localized(SetupObject* action, unsigned slot) {
   return text ? text : u"";
 }
 
-const char16_t* LastComponent(const char16_t* path) {
-  const char16_t* last = path;
-  for (const char16_t* c = path; *c; ++c)
-    if (*c == u'\\' || *c == u'/') last = c + 1;
-  return last;
-}
-
 // The folder browser from `result`; the default name goes below a chosen folder of another name.
 bool ChooseFolder(const Texts& texts, char16_t* result) {
   if (FolderBrowse(texts.title, SessionMainWindow(), result, kFileDialogResultCapacity) != kFolderChosen) return false;
-  if (texts.default_name[0] && !TextEqualNoCase(LastComponent(result), texts.default_name)) {
+  if (texts.default_name[0] && !TextEqualNoCase(PathNamePart(result), texts.default_name)) {
     char16_t folder[kFileDialogResultCapacity];
     TextCopy(folder, folder + kFileDialogResultCapacity - 1, result);
     PathJoin(result, result + kFileDialogResultCapacity - 1, folder, texts.default_name);

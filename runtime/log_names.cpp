@@ -1,16 +1,10 @@
 #include "runtime/log_names.h"
 
 #include "runtime/path_clean.h"
+#include "runtime/path_parts.h"
 #include "runtime/text.h"
 
 namespace {
-
-const char16_t* FileNameOf(const char16_t* path) {
-  const char16_t* name = path;
-  for (const char16_t* p = path; *p; ++p)
-    if (*p == u'\\' || *p == u'/') name = p + 1;
-  return name;
-}
 
 char16_t* FormatStamp(char16_t* start, char16_t* end, const DateTime* t) {
   return TextFormat(start, end, u"%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned(t->year), unsigned(t->month),
@@ -32,7 +26,7 @@ char16_t* LogBuildTempPath(char16_t* start, char16_t* end, const char16_t* tempF
 
 char16_t* LogBuildEndOfRunPath(char16_t* start, char16_t* end, const char16_t* currentPath, const char16_t* product,
                                const DateTime* t, const char16_t* runModeName) {
-  char16_t* p = TextCopyN(start, end, currentPath, size_t(FileNameOf(currentPath) - currentPath));
+  char16_t* p = TextCopyN(start, end, currentPath, size_t(PathNamePart(currentPath) - currentPath));
   char16_t* name = p;
   p = TextCopy(p, end, product);
   for (char16_t* c = name; c < p; ++c)

@@ -21,3 +21,10 @@ char16_t* PathFolderPart(char16_t* start, char16_t* end, const char16_t* path) {
   if (cut == 2 && path[1] == u':') cut = 3;  // "C:\" stays the drive's root, not "C:"
   return TextCopyN(start, end, path, cut);
 }
+
+const char16_t* PathNamePart(const char16_t* path) {
+  const char16_t* name = path;
+  for (const char16_t* p = path; *p; ++p)
+    if (IsSeparator(*p)) name = p + 1;
+  return name;
+}

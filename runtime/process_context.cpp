@@ -11,6 +11,7 @@
 #include "runtime/locks.h"
 #include "runtime/log.h"
 #include "runtime/os_version.h"
+#include "runtime/path_parts.h"
 #include "runtime/random.h"
 #include "runtime/text.h"
 
@@ -41,9 +42,7 @@ bool RecordExecutablePath(ProcessContext* p) {
   p->executable_path = MemNew<char16_t>(length + 1);
   TextCopy(p->executable_path, p->executable_path + length, text);
 
-  const char16_t* name = text;
-  for (const char16_t* c = text; *c; ++c)
-    if (*c == u'\\' || *c == u'/') name = c + 1;
+  const char16_t* name = PathNamePart(text);
   size_t nameLength = TextLength(name);
   for (size_t i = nameLength; i > 0; --i)
     if (name[i - 1] == u'.') {

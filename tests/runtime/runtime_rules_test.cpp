@@ -309,6 +309,13 @@ TEST(PathParts, FolderPartKeepsTheRootOfADrive) {
   }
 }
 
+TEST(PathParts, NamePartFollowsTheLastSeparator) {
+  EXPECT_EQ(std::u16string(PathNamePart(u"C:\\App\\bin\\app.exe")), u"app.exe");
+  EXPECT_EQ(std::u16string(PathNamePart(u"C:/App/app.exe")), u"app.exe");
+  EXPECT_EQ(std::u16string(PathNamePart(u"app.exe")), u"app.exe");
+  EXPECT_EQ(std::u16string(PathNamePart(u"C:\\App\\")), u"");
+}
+
 TEST(LogNames, TempPathWithSuffixes) {
   char16_t path[264];
   LogBuildTempPath(path, path + 263, u"C:\\Temp\\", u"Setup", kLogWithRandom, 0x1234, 0x0A1B2C3D);
