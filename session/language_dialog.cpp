@@ -7,6 +7,7 @@
 #include "runtime/trace.h"
 #include "session/language_selection.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/string_table.h"
 #include "ui/window_placement.h"
 
@@ -34,7 +35,7 @@ void NameOf(SetupObject* language, wchar_t* name) {
 void Fill(HWND dialog, LanguageDialog* state) {
   SessionState* s = SessionCurrent();
   char16_t prompt[kTextCapacity];
-  StringLoad(IDS_SELECT_LANGUAGE, s ? s->ui_language : 0, prompt, prompt + kTextCapacity - 1);
+  StringLoad(IDS_SELECT_LANGUAGE, SessionLanguage(), prompt, prompt + kTextCapacity - 1);
   SetDlgItemTextW(dialog, IDC_LANGUAGE_PROMPT, reinterpret_cast<const wchar_t*>(prompt));
   if (s) SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(SessionText(s->title)));
   HWND list = GetDlgItem(dialog, IDC_LANGUAGE_LIST);

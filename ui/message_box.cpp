@@ -76,7 +76,7 @@ int Show(const SessionState* session, HWND owner, uint32_t flags, int defaultRes
   if (session && session->right_to_left) style |= kRightToLeft;
   if (!owner) owner = ModelessActive();
   if (!owner && session) owner = static_cast<HWND>(session->main_window);
-  BoxCall call{style, defaultResult, timeout, session ? session->ui_language : uint16_t(0), nullptr, t_call};
+  BoxCall call{style, defaultResult, timeout, SessionLanguage(), nullptr, t_call};
   t_call = &call;
   HHOOK hook = SetWindowsHookExW(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
   const char16_t* title = session ? SessionText(session->title) : kLibraryName;

@@ -6,6 +6,7 @@
 #include "resources/string_ids.h"
 #include "runtime/message_pump.h"
 #include "session/session_state.h"
+#include "session/session_window.h"
 #include "ui/dialog_template.h"
 #include "ui/string_table.h"
 #include "ui/window_placement.h"
@@ -36,7 +37,7 @@ void Initialise(HWND dialog, ProgressWindow* progress) {
   SessionState* s = SessionCurrent();
   if (s) SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(SessionText(s->title)));
   char16_t text[kTextCapacity];
-  StringLoad(progress->text_id, s ? s->ui_language : 0, text, text + kTextCapacity - 1);
+  StringLoad(progress->text_id, SessionLanguage(), text, text + kTextCapacity - 1);
   SetDlgItemTextW(dialog, IDC_PROGRESS_TEXT, reinterpret_cast<const wchar_t*>(text));
   SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, kProgressWindowRange);
   ShowPosition(dialog, progress, progress->position);
